@@ -1,0 +1,216 @@
+// image/jpeg/progressive.cpp: progressive decoding (T.81 Annex G): every scan goes into whole-
+// picture coefficient planes, with spectral selection, successive approximation and end-of-band
+// runs; the output pass then reads the planes one MCU row at a time. Values are stored through
+// unsigned arithmetic, so corrupt data wraps instead of overflowing.
+#include "image/jpeg/internal/entropy_inline.h"
+
+#include "image/jpeg/idct.h"
+
+namespace jpgd {
+
+namespace {
+enum : int32_t { kDcFirst, kDcRefine, kAcFirst, kAcRefine };
+
+coefficient_plane* MakePlaneRecord(void* mem, int16_t* data, int32_t across, int32_t down,
+                                   int32_t side) {
+  coefficient_plane* p = static_cast<coefficient_plane*>(mem);
+  p->m_data = data;
+  p->m_blocks_across = across;
+  p->m_blocks_down = down;
+  p->m_block_w = side;
+  p->m_block_h = side;
+  p->m_bytes_per_block = side * side * 2;
+  return p;
+}
+}  // namespace
+
+void jpeg_decoder_core::DecodeProgressive() {
+  for (int32_t c = 0; c < m_comps_in_frame; ++c) {
+    const int32_t across = m_comp_h[c] * m_max_mcus_per_row;
+    const int32_t down = m_comp_v[c] * m_max_mcus_per_col;
+    const size_t blocks = static_cast<size_t>(across) * static_cast<size_t>(down);
+    int16_t* dc = static_cast<int16_t*>(pool_alloc(blocks * 2, true));
+    int16_t* ac = static_cast<int16_t*>(pool_alloc(blocks * 128, true));
+    m_dc_plane[c] = MakePlaneRecord(pool_alloc(sizeof(coefficient_plane), false), dc, across,
+                                    down, 1);
+    m_ac_plane[c] = MakePlaneRecord(pool_alloc(sizeof(coefficient_plane), false), ac, across,
+                                    down, 8);
+  }
+  while (ScanSetup()) {
+    const int32_t ss = m_spectral_start, se = m_spectral_end;
+    if (se < ss || se > 63 || (ss == 0 && se != 0) || (ss > 0 && m_comps_in_scan > 1))
+      fail(kStatusBadSpectralRange);
+    if (m_succ_high != 0 && m_succ_high != m_succ_low + 1) fail(kStatusBadSuccessiveHigh);
+    int32_t kind = ss == 0 ? (m_succ_high == 0 ? kDcFirst : kDcRefine)
+                           : (m_succ_high == 0 ? kAcFirst : kAcRefine);
+    DecodeProgressiveScan(kind);
+  }
+  // The output pass walks all components in frame order; each needs its quantisation table.
+  m_comps_in_scan = m_comps_in_frame;
+  for (int32_t c = 0; c < m_comps_in_frame; ++c) {
+    m_comp_list[c] = c;
+    m_block_row[c] = 0;
+    const int32_t q = m_comp_quant[c];
+    if (q > 3 || !m_quant[q]) fail(kStatusUndefinedQuant);
+  }
+  ComputeMcuOrder();
+}
+
+void jpeg_decoder_core::DecodeProgressiveScan(int32_t kind) {
+  void (jpeg_decoder_core::*decode)(int32_t, int32_t, int32_t) =
+      kind == kDcFirst    ? &jpeg_decoder_core::DecodeDcFirst
+      : kind == kDcRefine ? &jpeg_decoder_core::DecodeDcRefine
+      : kind == kAcFirst  ? &jpeg_decoder_core::DecodeAcFirst
+                          : &jpeg_decoder_core::DecodeAcRefine;
+  for (int32_t i = 0; i < m_comps_in_scan; ++i) m_block_row[m_comp_list[i]] = 0;
+  for (int32_t my = 0; my < m_mcus_per_col; ++my) {
+    for (int32_t i = 0; i < m_comps_in_scan; ++i) m_block_col[m_comp_list[i]] = 0;
+    for (int32_t mx = 0; mx < m_mcus_per_row; ++mx) {
+      if (m_restart_interval && m_restarts_left == 0) ProcessRestart();
+      if (m_comps_in_scan == 1) {
+        // One component: its own block grid, one block a MCU.
+        const int32_t c = m_comp_list[0];
+        (this->*decode)(c, m_block_col[c]++, m_block_row[c]);
+      } else {
+        for (int32_t i = 0; i < m_comps_in_scan; ++i) {
+          const int32_t c = m_comp_list[i];
+          for (int32_t y = 0; y < m_comp_v[c]; ++y)
+            for (int32_t x = 0; x < m_comp_h[c]; ++x)
+              (this->*decode)(c, m_block_col[c] + x, m_block_row[c] + y);
+          m_block_col[c] += m_comp_h[c];
+        }
+      }
+      --m_restarts_left;
+    }
+    for (int32_t i = 0; i < m_comps_in_scan; ++i) {
+      const int32_t c = m_comp_list[i];
+      m_block_row[c] += m_comps_in_scan == 1 ? 1 : m_comp_v[c];
+    }
+  }
+}
+
+void jpeg_decoder_core::DecodeDcFirst(int32_t c, int32_t bx, int32_t by) {
+  const int32_t s = DecodeSymbol(m_lookup[m_comp_dc_slot[c]]);
+  if (s > 15) fail(kStatusBadCoefficient);
+  if (s) m_dc_pred[c] += static_cast<uint32_t>(Extend(static_cast<int32_t>(GetBits(s)), s));
+  int16_t* dc = m_dc_plane[c]->Block(bx, by);
+  *dc = static_cast<int16_t>(static_cast<uint16_t>(m_dc_pred[c] << m_succ_low));
+}
+
+void jpeg_decoder_core::DecodeDcRefine(int32_t c, int32_t bx, int32_t by) {
+  if (GetBits(1)) {
+    int16_t* dc = m_dc_plane[c]->Block(bx, by);
+    *dc = static_cast<int16_t>(static_cast<uint16_t>(*dc) | (1u << m_succ_low));
+  }
+}
+
+void jpeg_decoder_core::DecodeAcFirst(int32_t c, int32_t bx, int32_t by) {
+  if (m_eob_run > 0) {
+    --m_eob_run;
+    return;
+  }
+  int16_t* coefs = m_ac_plane[c]->Block(bx, by);
+  const huffman_lookup* ac = m_lookup[m_comp_ac_slot[c]];
+  for (int32_t k = m_spectral_start; k <= m_spectral_end; ++k) {
+    const int32_t rs = DecodeSymbol(ac);
+    const int32_t r = rs >> 4, s = rs & 15;
+    if (s) {
+      k += r;
+      if (k > 63) fail(kStatusBadCoefficient);
+      const uint32_t v = static_cast<uint32_t>(Extend(static_cast<int32_t>(GetBits(s)), s));
+      coefs[kZigzagToNatural[k]] = static_cast<int16_t>(static_cast<uint16_t>(v << m_succ_low));
+    } else if (r < 15) {
+      m_eob_run = (1 << r) - 1;
+      if (r) m_eob_run += static_cast<int32_t>(GetBits(r));
+      break;
+    } else {
+      k += 15;
+      if (k > 63) fail(kStatusBadCoefficient);
+    }
+  }
+}
+
+void jpeg_decoder_core::DecodeAcRefine(int32_t c, int32_t bx, int32_t by) {
+  const int32_t p1 = 1 << m_succ_low;
+  const int32_t m1 = -p1;
+  const int32_t se = m_spectral_end;
+  int16_t* coefs = m_ac_plane[c]->Block(bx, by);
+  // Coefficients already non-zero take one correction bit each; a 1 moves them away from zero
+  // unless that bit is already set.
+  auto refine = [&](int16_t* z) {
+    if (GetBits(1) && (*z & p1) == 0) *z = static_cast<int16_t>(*z + (*z >= 0 ? p1 : m1));
+  };
+  int32_t k = m_spectral_start;
+  if (m_eob_run == 0) {
+    const huffman_lookup* ac = m_lookup[m_comp_ac_slot[c]];
+    for (; k <= se; ++k) {
+      const int32_t rs = DecodeSymbol(ac);
+      int32_t r = rs >> 4;
+      const int32_t s = rs & 15;
+      int32_t value = 0;
+      if (s) {
+        if (s != 1) fail(kStatusBadCoefficient);
+        value = GetBits(1) ? p1 : m1;
+      } else if (r != 15) {
+        m_eob_run = 1 << r;
+        if (r) m_eob_run += static_cast<int32_t>(GetBits(r));
+        break;
+      }
+      // Pass r zero coefficients (refining the non-zero ones on the way), then place the new one.
+      do {
+        int16_t* z = &coefs[kZigzagToNatural[k]];
+        if (*z != 0) {
+          refine(z);
+        } else if (--r < 0) {
+          break;
+        }
+        ++k;
+      } while (k <= se);
+      if (value && k < 64) coefs[kZigzagToNatural[k]] = static_cast<int16_t>(value);
+    }
+  }
+  if (m_eob_run > 0) {
+    // Inside an end-of-band run: refine the rest of the band, nothing new.
+    for (; k <= se; ++k) {
+      int16_t* z = &coefs[kZigzagToNatural[k]];
+      if (*z != 0) refine(z);
+    }
+    --m_eob_run;
+  }
+}
+
+void jpeg_decoder_core::OutputMcuRow() {
+  const uint8_t* zz = kZigzagToNatural;
+  for (int32_t mcu = 0; mcu < m_mcus_per_row; ++mcu) {
+    int32_t b = 0;
+    for (int32_t i = 0; i < m_comps_in_scan; ++i) {
+      const int32_t c = m_comp_list[i];
+      const int16_t* q = m_quant[m_comp_quant[c]];
+      const int32_t h = m_comps_in_scan == 1 ? 1 : m_comp_h[c];
+      const int32_t v = m_comps_in_scan == 1 ? 1 : m_comp_v[c];
+      for (int32_t y = 0; y < v; ++y) {
+        for (int32_t x = 0; x < h; ++x, ++b) {
+          const int32_t bx = mcu * h + x, by = m_block_row[c] + y;
+          int16_t* coefs = m_mcu_coefs + b * 64;
+          const int16_t* ac = m_ac_plane[c]->Block(bx, by);
+          for (int32_t j = 1; j < 64; ++j) coefs[j] = ac[j];
+          coefs[0] = *m_dc_plane[c]->Block(bx, by);
+          int32_t last = 63;
+          while (last > 0 && coefs[zz[last]] == 0) --last;
+          for (int32_t j = 0; j <= last; ++j) {
+            int16_t& value = coefs[zz[j]];
+            if (value) value = static_cast<int16_t>(value * q[j]);
+          }
+          m_coef_count[b] = last + 1;
+        }
+      }
+    }
+    TransformMcu(mcu);
+  }
+  for (int32_t i = 0; i < m_comps_in_scan; ++i) {
+    const int32_t c = m_comp_list[i];
+    m_block_row[c] += m_comps_in_scan == 1 ? 1 : m_comp_v[c];
+  }
+}
+
+}  // namespace jpgd
