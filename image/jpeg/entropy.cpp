@@ -43,7 +43,8 @@ void jpeg_decoder_core::RefillSlow() {
   }
 }
 
-void jpeg_decoder_core::ProcessRestart() {
+void jpeg_decoder_core::ProcessRestart(bit_cursor& b) {
+  StoreBits(b);
   // The FF search and the FF run share one budget, so no input makes this loop long.
   int32_t budget = 1536;
   uint8_t c;
@@ -61,6 +62,7 @@ void jpeg_decoder_core::ProcessRestart() {
   m_eob_run = 0;
   m_next_restart = (m_next_restart + 1) & 7;
   ResetEntropy();
+  b = LoadBits();
 }
 
 }  // namespace jpgd

@@ -57,26 +57,27 @@ void jpeg_decoder_core::DecodeProgressive() {
 }
 
 void jpeg_decoder_core::DecodeProgressiveScan(int32_t kind) {
-  void (jpeg_decoder_core::*decode)(int32_t, int32_t, int32_t) =
+  void (jpeg_decoder_core::*decode)(bit_cursor&, int32_t, int32_t, int32_t) =
       kind == kDcFirst    ? &jpeg_decoder_core::DecodeDcFirst
       : kind == kDcRefine ? &jpeg_decoder_core::DecodeDcRefine
       : kind == kAcFirst  ? &jpeg_decoder_core::DecodeAcFirst
                           : &jpeg_decoder_core::DecodeAcRefine;
   for (int32_t i = 0; i < m_comps_in_scan; ++i) m_block_row[m_comp_list[i]] = 0;
+  bit_cursor bits = LoadBits();
   for (int32_t my = 0; my < m_mcus_per_col; ++my) {
     for (int32_t i = 0; i < m_comps_in_scan; ++i) m_block_col[m_comp_list[i]] = 0;
     for (int32_t mx = 0; mx < m_mcus_per_row; ++mx) {
-      if (m_restart_interval && m_restarts_left == 0) ProcessRestart();
+      if (m_restart_interval && m_restarts_left == 0) ProcessRestart(bits);
       if (m_comps_in_scan == 1) {
         // One component: its own block grid, one block a MCU.
         const int32_t c = m_comp_list[0];
-        (this->*decode)(c, m_block_col[c]++, m_block_row[c]);
+        (this->*decode)(bits, c, m_block_col[c]++, m_block_row[c]);
       } else {
         for (int32_t i = 0; i < m_comps_in_scan; ++i) {
           const int32_t c = m_comp_list[i];
           for (int32_t y = 0; y < m_comp_v[c]; ++y)
             for (int32_t x = 0; x < m_comp_h[c]; ++x)
-              (this->*decode)(c, m_block_col[c] + x, m_block_row[c] + y);
+              (this->*decode)(bits, c, m_block_col[c] + x, m_block_row[c] + y);
           m_block_col[c] += m_comp_h[c];
         }
       }
@@ -87,24 +88,25 @@ void jpeg_decoder_core::DecodeProgressiveScan(int32_t kind) {
       m_block_row[c] += m_comps_in_scan == 1 ? 1 : m_comp_v[c];
     }
   }
+  StoreBits(bits);
 }
 
-void jpeg_decoder_core::DecodeDcFirst(int32_t c, int32_t bx, int32_t by) {
-  const int32_t s = DecodeSymbol(m_lookup[m_comp_dc_slot[c]]);
+void jpeg_decoder_core::DecodeDcFirst(bit_cursor& b, int32_t c, int32_t bx, int32_t by) {
+  const int32_t s = DecodeSymbol(b, m_lookup[m_comp_dc_slot[c]]);
   if (s > 15) fail(kStatusBadCoefficient);
-  if (s) m_dc_pred[c] += static_cast<uint32_t>(Extend(static_cast<int32_t>(GetBits(s)), s));
+  if (s) m_dc_pred[c] += static_cast<uint32_t>(Extend(static_cast<int32_t>(GetBits(b, s)), s));
   int16_t* dc = m_dc_plane[c]->Block(bx, by);
   *dc = static_cast<int16_t>(static_cast<uint16_t>(m_dc_pred[c] << m_succ_low));
 }
 
-void jpeg_decoder_core::DecodeDcRefine(int32_t c, int32_t bx, int32_t by) {
-  if (GetBits(1)) {
+void jpeg_decoder_core::DecodeDcRefine(bit_cursor& b, int32_t c, int32_t bx, int32_t by) {
+  if (GetBits(b, 1)) {
     int16_t* dc = m_dc_plane[c]->Block(bx, by);
     *dc = static_cast<int16_t>(static_cast<uint16_t>(*dc) | (1u << m_succ_low));
   }
 }
 
-void jpeg_decoder_core::DecodeAcFirst(int32_t c, int32_t bx, int32_t by) {
+void jpeg_decoder_core::DecodeAcFirst(bit_cursor& b, int32_t c, int32_t bx, int32_t by) {
   if (m_eob_run > 0) {
     --m_eob_run;
     return;
@@ -112,16 +114,16 @@ void jpeg_decoder_core::DecodeAcFirst(int32_t c, int32_t bx, int32_t by) {
   int16_t* coefs = m_ac_plane[c]->Block(bx, by);
   const huffman_lookup* ac = m_lookup[m_comp_ac_slot[c]];
   for (int32_t k = m_spectral_start; k <= m_spectral_end; ++k) {
-    const int32_t rs = DecodeSymbol(ac);
+    const int32_t rs = DecodeSymbol(b, ac);
     const int32_t r = rs >> 4, s = rs & 15;
     if (s) {
       k += r;
       if (k > 63) fail(kStatusBadCoefficient);
-      const uint32_t v = static_cast<uint32_t>(Extend(static_cast<int32_t>(GetBits(s)), s));
+      const uint32_t v = static_cast<uint32_t>(Extend(static_cast<int32_t>(GetBits(b, s)), s));
       coefs[kZigzagToNatural[k]] = static_cast<int16_t>(static_cast<uint16_t>(v << m_succ_low));
     } else if (r < 15) {
       m_eob_run = (1 << r) - 1;
-      if (r) m_eob_run += static_cast<int32_t>(GetBits(r));
+      if (r) m_eob_run += static_cast<int32_t>(GetBits(b, r));
       break;
     } else {
       k += 15;
@@ -130,7 +132,7 @@ void jpeg_decoder_core::DecodeAcFirst(int32_t c, int32_t bx, int32_t by) {
   }
 }
 
-void jpeg_decoder_core::DecodeAcRefine(int32_t c, int32_t bx, int32_t by) {
+void jpeg_decoder_core::DecodeAcRefine(bit_cursor& b, int32_t c, int32_t bx, int32_t by) {
   const int32_t p1 = 1 << m_succ_low;
   const int32_t m1 = -p1;
   const int32_t se = m_spectral_end;
@@ -138,22 +140,22 @@ void jpeg_decoder_core::DecodeAcRefine(int32_t c, int32_t bx, int32_t by) {
   // Coefficients already non-zero take one correction bit each; a 1 moves them away from zero
   // unless that bit is already set.
   auto refine = [&](int16_t* z) {
-    if (GetBits(1) && (*z & p1) == 0) *z = static_cast<int16_t>(*z + (*z >= 0 ? p1 : m1));
+    if (GetBits(b, 1) && (*z & p1) == 0) *z = static_cast<int16_t>(*z + (*z >= 0 ? p1 : m1));
   };
   int32_t k = m_spectral_start;
   if (m_eob_run == 0) {
     const huffman_lookup* ac = m_lookup[m_comp_ac_slot[c]];
     for (; k <= se; ++k) {
-      const int32_t rs = DecodeSymbol(ac);
+      const int32_t rs = DecodeSymbol(b, ac);
       int32_t r = rs >> 4;
       const int32_t s = rs & 15;
       int32_t value = 0;
       if (s) {
         if (s != 1) fail(kStatusBadCoefficient);
-        value = GetBits(1) ? p1 : m1;
+        value = GetBits(b, 1) ? p1 : m1;
       } else if (r != 15) {
         m_eob_run = 1 << r;
-        if (r) m_eob_run += static_cast<int32_t>(GetBits(r));
+        if (r) m_eob_run += static_cast<int32_t>(GetBits(b, r));
         break;
       }
       // Pass r zero coefficients (refining the non-zero ones on the way), then place the new one.

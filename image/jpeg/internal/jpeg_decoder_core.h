@@ -55,6 +55,15 @@ struct coefficient_plane {
   }
 };
 
+// bit_cursor: the entropy reader's working state, copied into locals by the decoding loops so
+// that it stays in registers; the core's members hold it across everything else.
+struct bit_cursor {
+  uint64_t m_buf;  // next bits at the top
+  int32_t m_cnt;   // valid bits in m_buf
+  uint8_t* m_ptr;  // input read position
+  int32_t m_left;  // input bytes left in the buffer
+};
+
 // Scan types by sampling layout.
 enum : int32_t { kScanGrey = 0, kScanH1V1 = 1, kScanH2V1 = 2, kScanH1V2 = 3, kScanH2V2 = 4 };
 
@@ -137,21 +146,25 @@ class jpeg_decoder_core {
   // Entropy decoding (entropy.cpp, sequential.cpp, progressive.cpp; hot paths inline in
   // entropy_inline.h).
   void ResetEntropy();
+  bit_cursor LoadBits() const { return {m_bit_buf, m_bit_cnt, m_in_ptr, m_in_left}; }
+  void StoreBits(const bit_cursor& b) {
+    m_bit_buf = b.m_buf, m_bit_cnt = b.m_cnt, m_in_ptr = b.m_ptr, m_in_left = b.m_left;
+  }
   void RefillSlow();
-  inline void Refill();
-  inline uint32_t GetBits(int32_t n);
-  inline int32_t DecodeSymbol(const huffman_lookup* h);
-  inline int32_t DecodeWithExtra(const huffman_lookup* h, int32_t* extra);
-  void ProcessRestart();
+  inline void Refill(bit_cursor& b);
+  inline uint32_t GetBits(bit_cursor& b, int32_t n);
+  inline int32_t DecodeSymbol(bit_cursor& b, const huffman_lookup* h);
+  inline int32_t DecodeWithExtra(bit_cursor& b, const huffman_lookup* h, int32_t* extra);
+  void ProcessRestart(bit_cursor& b);
   void CheckSequentialScan();
   void DecodeMcuRow();
   void FinishSequential();
   void DecodeProgressive();
   void DecodeProgressiveScan(int32_t kind);
-  void DecodeDcFirst(int32_t c, int32_t bx, int32_t by);
-  void DecodeDcRefine(int32_t c, int32_t bx, int32_t by);
-  void DecodeAcFirst(int32_t c, int32_t bx, int32_t by);
-  void DecodeAcRefine(int32_t c, int32_t bx, int32_t by);
+  void DecodeDcFirst(bit_cursor& b, int32_t c, int32_t bx, int32_t by);
+  void DecodeDcRefine(bit_cursor& b, int32_t c, int32_t bx, int32_t by);
+  void DecodeAcFirst(bit_cursor& b, int32_t c, int32_t bx, int32_t by);
+  void DecodeAcRefine(bit_cursor& b, int32_t c, int32_t bx, int32_t by);
   void OutputMcuRow();
 
   // Transform and line production (transform.cpp).
