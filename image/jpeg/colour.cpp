@@ -1,8 +1,15 @@
 // image/jpeg/colour.cpp: colour tables and line producers. Chroma replication for H2V1 and H1V2
-// happens here; H2V2 chroma arrives already upsampled (idct.cpp).
+// happens here; H2V2 chroma arrives already upsampled (idct.cpp). On SSE2 eight pixels are
+// converted at once with the tables' exact arithmetic.
 #include "image/jpeg/colour.h"
 
 #include <cstring>
+
+#include "image/jpeg/internal/idct_sse2.h"
+
+#if defined(JPGD_HAVE_SSE2)
+#include <emmintrin.h>
+#endif
 
 namespace jpgd {
 
@@ -16,6 +23,79 @@ void BuildColourTables(colour_tables* t) {
   }
 }
 
+namespace {
+
+#if defined(JPGD_HAVE_SSE2)
+
+// (k × c + 32768) >> 16 for 16-bit k and c, from the high and low halves of the product.
+inline __m128i MulRound16(__m128i k, __m128i c) {
+  return _mm_add_epi16(_mm_mulhi_epi16(k, c), _mm_srli_epi16(_mm_mullo_epi16(k, c), 15));
+}
+
+// Eight pixels from the low 8 bytes of y, cb and cr: the table formulas of BuildColourTables
+// with each multiplier split so that every product fits the 16-bit lanes:
+// 91881 = 65536 + 26345, 116130 = 131072 - 14942, -46802 = -65536 + 18734.
+inline void Convert8(__m128i y8, __m128i cb8, __m128i cr8, uint8_t* out) {
+  const __m128i zero = _mm_setzero_si128(), c128 = _mm_set1_epi16(128);
+  const __m128i y = _mm_unpacklo_epi8(y8, zero);
+  const __m128i kb = _mm_sub_epi16(_mm_unpacklo_epi8(cb8, zero), c128);
+  const __m128i kr = _mm_sub_epi16(_mm_unpacklo_epi8(cr8, zero), c128);
+  const __m128i red = _mm_add_epi16(y, _mm_add_epi16(kr, MulRound16(kr, _mm_set1_epi16(26345))));
+  const __m128i blue = _mm_add_epi16(
+      y, _mm_add_epi16(_mm_add_epi16(kb, kb), MulRound16(kb, _mm_set1_epi16(-14942))));
+  const __m128i weights = _mm_set_epi16(18734, -22554, 18734, -22554, 18734, -22554, 18734, -22554);
+  const __m128i half = _mm_set1_epi32(32768);
+  const __m128i g_lo =
+      _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(kb, kr), weights), half), 16);
+  const __m128i g_hi =
+      _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(kb, kr), weights), half), 16);
+  const __m128i green = _mm_add_epi16(y, _mm_sub_epi16(_mm_packs_epi32(g_lo, g_hi), kr));
+  const __m128i rg = _mm_unpacklo_epi8(_mm_packus_epi16(red, red), _mm_packus_epi16(green, green));
+  const __m128i ba = _mm_unpacklo_epi8(_mm_packus_epi16(blue, blue), _mm_set1_epi8(-1));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(rg, ba));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi16(rg, ba));
+}
+
+inline __m128i Load8(const uint8_t* p) {
+  return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+}
+
+// Four chroma samples, each doubled to two neighbouring pixels.
+inline __m128i Load4Doubled(const uint8_t* p) {
+  int32_t v;
+  std::memcpy(&v, p, 4);
+  const __m128i c = _mm_cvtsi32_si128(v);
+  return _mm_unpacklo_epi8(c, c);
+}
+
+// Eight pixels, chroma per pixel.
+inline void Convert8(const colour_tables&, const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
+                     uint8_t* out) {
+  Convert8(Load8(y), Load8(cb), Load8(cr), out);
+}
+
+// Eight pixels sharing four chroma samples in pairs.
+inline void Convert8Shared(const colour_tables&, const uint8_t* y, const uint8_t* cb,
+                           const uint8_t* cr, uint8_t* out) {
+  Convert8(Load8(y), Load4Doubled(cb), Load4Doubled(cr), out);
+}
+
+#else
+
+inline void Convert8(const colour_tables& t, const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
+                     uint8_t* out) {
+  for (int32_t x = 0; x < 8; ++x, out += 4) YCbCrToRgba(t, y[x], cb[x], cr[x], out);
+}
+
+inline void Convert8Shared(const colour_tables& t, const uint8_t* y, const uint8_t* cb,
+                           const uint8_t* cr, uint8_t* out) {
+  for (int32_t x = 0; x < 8; ++x, out += 4) YCbCrToRgba(t, y[x], cb[x / 2], cr[x / 2], out);
+}
+
+#endif
+
+}  // namespace
+
 void ProduceGreyLine(const uint8_t* samples, int32_t mcus, int32_t row, uint8_t* out) {
   const uint8_t* s = samples + row * 8;
   for (int32_t i = 0; i < mcus; ++i, s += 64, out += 8) std::memcpy(out, s, 8);
@@ -23,56 +103,40 @@ void ProduceGreyLine(const uint8_t* samples, int32_t mcus, int32_t row, uint8_t*
 
 void ProduceH1V1Line(const colour_tables& t, const uint8_t* samples, int32_t mcus, int32_t row,
                      uint8_t* out) {
-  for (int32_t i = 0; i < mcus; ++i, samples += 3 * 64) {
+  for (int32_t i = 0; i < mcus; ++i, samples += 3 * 64, out += 32) {
     const uint8_t* y = samples + row * 8;
-    const uint8_t* cb = y + 64;
-    const uint8_t* cr = y + 128;
-    for (int32_t x = 0; x < 8; ++x, out += 4) YCbCrToRgba(t, y[x], cb[x], cr[x], out);
+    Convert8(t, y, y + 64, y + 128, out);
   }
 }
 
 void ProduceH2V1Line(const colour_tables& t, const uint8_t* samples, int32_t mcus, int32_t row,
                      uint8_t* out) {
-  for (int32_t i = 0; i < mcus; ++i, samples += 4 * 64) {
+  for (int32_t i = 0; i < mcus; ++i, samples += 4 * 64, out += 64) {
     const uint8_t* cb = samples + 128 + row * 8;
     const uint8_t* cr = cb + 64;
-    for (int32_t half = 0; half < 2; ++half) {
-      const uint8_t* y = samples + half * 64 + row * 8;
-      for (int32_t x = 0; x < 8; x += 2, out += 8) {
-        int32_t c = half * 4 + x / 2;
-        YCbCrToRgba(t, y[x], cb[c], cr[c], out);
-        YCbCrToRgba(t, y[x + 1], cb[c], cr[c], out + 4);
-      }
-    }
+    Convert8Shared(t, samples + row * 8, cb, cr, out);
+    Convert8Shared(t, samples + 64 + row * 8, cb + 4, cr + 4, out + 32);
   }
 }
 
 void ProduceH1V2Lines(const colour_tables& t, const uint8_t* samples, int32_t mcus, int32_t row,
                       uint8_t* out0, uint8_t* out1) {
-  const int32_t luma_block = row < 8 ? 0 : 1;
-  const int32_t luma_row = row & 7;
-  for (int32_t i = 0; i < mcus; ++i, samples += 4 * 64) {
-    const uint8_t* y0 = samples + luma_block * 64 + luma_row * 8;
-    const uint8_t* y1 = y0 + 8;
+  const int32_t luma = (row < 8 ? 0 : 64) + (row & 7) * 8;
+  for (int32_t i = 0; i < mcus; ++i, samples += 4 * 64, out0 += 32, out1 += 32) {
     const uint8_t* cb = samples + 128 + (row / 2) * 8;
     const uint8_t* cr = cb + 64;
-    for (int32_t x = 0; x < 8; ++x, out0 += 4, out1 += 4) {
-      YCbCrToRgba(t, y0[x], cb[x], cr[x], out0);
-      YCbCrToRgba(t, y1[x], cb[x], cr[x], out1);
-    }
+    Convert8(t, samples + luma, cb, cr, out0);
+    Convert8(t, samples + luma + 8, cb, cr, out1);
   }
 }
 
 void ProduceH2V2Line(const colour_tables& t, const uint8_t* samples, int32_t mcus, int32_t row,
                      uint8_t* out) {
-  const int32_t quadrant_row = row < 8 ? 0 : 2;
-  const int32_t in_row = (row & 7) * 8;
-  for (int32_t i = 0; i < mcus; ++i, samples += 12 * 64) {
+  const int32_t offset = (row < 8 ? 0 : 2 * 64) + (row & 7) * 8;
+  for (int32_t i = 0; i < mcus; ++i, samples += 12 * 64, out += 64) {
     for (int32_t half = 0; half < 2; ++half) {
-      const uint8_t* y = samples + (quadrant_row + half) * 64 + in_row;
-      const uint8_t* cb = y + 4 * 64;
-      const uint8_t* cr = y + 8 * 64;
-      for (int32_t x = 0; x < 8; ++x, out += 4) YCbCrToRgba(t, y[x], cb[x], cr[x], out);
+      const uint8_t* y = samples + offset + half * 64;
+      Convert8(t, y, y + 4 * 64, y + 8 * 64, out + half * 32);
     }
   }
 }

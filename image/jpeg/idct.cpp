@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "image/jpeg/colour.h"
+#include "image/jpeg/internal/idct_sse2.h"
 
 namespace jpgd {
 
@@ -156,13 +157,23 @@ inline void SplitLine(const int32_t* in, int stride, int32_t a[4], int32_t b[4])
 
 }  // namespace
 
-void IdctBlock(const int16_t* coefs, int32_t count, uint8_t* out) {
+void IdctBlockScalar(const int16_t* coefs, int32_t count, uint8_t* out) {
   if (count <= 1) return FillDc(coefs[0], out);
   if (count > 64) count = 64;
   const int rows = kExtent.m_rows[count];
   int32_t ws[64];
   for (int r = 0; r < rows; ++r) RowPassN(kExtent.m_cols[count][r], coefs + r * 8, ws + r * 8);
   ColumnPassN(rows, ws, out);
+}
+
+void IdctBlock(const int16_t* coefs, int32_t count, uint8_t* out) {
+  if (count <= 1) return FillDc(coefs[0], out);
+  if (count > 64) count = 64;
+#if defined(JPGD_HAVE_SSE2)
+  // Row 0 holds the most columns of any zig-zag prefix.
+  if (IdctBlockSse2(coefs, kExtent.m_rows[count], kExtent.m_cols[count][0], out)) return;
+#endif
+  IdctBlockScalar(coefs, count, out);
 }
 
 void SplitChromaBlock(const int16_t* coefs, int32_t count, int16_t quadrants[4][64]) {
@@ -205,6 +216,9 @@ void UpsampleChromaBlock(const int16_t* coefs, int32_t count, uint8_t* out) {
   int16_t quadrants[4][64];
   SplitChromaBlock(coefs, count, quadrants);
   for (int q = 0; q < 4; ++q) {
+#if defined(JPGD_HAVE_SSE2)
+    if (IdctBlockSse2(quadrants[q], 4, 4, out + q * 64)) continue;
+#endif
     int32_t ws[64];
     for (int r = 0; r < 4; ++r) RowPass<4>(quadrants[q] + r * 8, ws + r * 8);
     ColumnPass<4>(ws, out + q * 64);

@@ -20,6 +20,9 @@ inline constexpr uint8_t kZigzagToNatural[64 + 16] = {
 // (1..64) is one more than the zig-zag index of the last value that may be non-zero; every value
 // at or after it must be 0. The result is the same for any count that satisfies this.
 void IdctBlock(const int16_t* coefs, int32_t count, uint8_t* out);
+// The same transform in portable scalar code; IdctBlock uses SIMD where the machine has it and
+// gives identical samples.
+void IdctBlockScalar(const int16_t* coefs, int32_t count, uint8_t* out);
 
 // Turns one H2V2 chroma block (count as above) into the coefficient blocks of its four
 // quadrants (top-left, top-right, bottom-left, bottom-right), each non-zero only in its top-left

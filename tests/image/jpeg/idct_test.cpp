@@ -1,12 +1,11 @@
-// tests/image/jpeg/idct_test.cpp: the inverse DCT against its own full pass and a double-precision
-// model, the H2V2 chroma split against the matrix it stands for, and the colour tables.
+// tests/image/jpeg/idct_test.cpp: the inverse DCT against its own full pass, its scalar form and
+// a double-precision model; the H2V2 chroma split against the matrix it stands for.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <random>
 
-#include "image/jpeg/colour.h"
 #include "image/jpeg/idct.h"
 
 namespace {
@@ -61,6 +60,21 @@ TEST(JpegIdct, EverySpecialisationEqualsTheFullPassBitForBit) {
       jpgd::IdctBlock(coefs, n, special);
       jpgd::IdctBlock(coefs, 64, full);
       ASSERT_EQ(0, std::memcmp(special, full, 64)) << "count " << n << " trial " << trial;
+    }
+  }
+}
+
+TEST(JpegIdct, SimdAndScalarPassesGiveIdenticalSamples) {
+  // Small and large values, and values whose row pass leaves 16 bits (the scalar fallback).
+  std::mt19937 rng(3);
+  for (int n = 1; n <= 64; ++n) {
+    for (int32_t range : {60, 1500, 8000, 32767}) {
+      int16_t coefs[64];
+      RandomBlock(&rng, n, range, coefs);
+      uint8_t fast[64], scalar[64];
+      jpgd::IdctBlock(coefs, n, fast);
+      jpgd::IdctBlockScalar(coefs, n, scalar);
+      ASSERT_EQ(0, std::memcmp(fast, scalar, 64)) << "count " << n << " range " << range;
     }
   }
 }
@@ -191,31 +205,6 @@ TEST(JpegUpsample, RandomChromaIsWithinTwoOfTheFloatModel) {
         ASSERT_LE(std::fabs(got - want), 2.0) << "trial " << trial << " at " << x << "," << y;
       }
   }
-}
-
-TEST(JpegColour, TablesFollowTheFixedPointFormulas) {
-  jpgd::colour_tables t;
-  jpgd::BuildColourTables(&t);
-  for (int c : {0, 1, 127, 128, 129, 255}) {
-    const int k = c - 128;
-    EXPECT_EQ((91881 * k + 32768) >> 16, t.m_cr_r[c]) << c;
-    EXPECT_EQ((116130 * k + 32768) >> 16, t.m_cb_b[c]) << c;
-    EXPECT_EQ(-46802 * k, t.m_cr_g[c]) << c;
-    EXPECT_EQ(-22554 * k + 32768, t.m_cb_g[c]) << c;
-  }
-  EXPECT_EQ(-179, t.m_cr_r[0]);
-  EXPECT_EQ(178, t.m_cr_r[255]);
-  EXPECT_EQ(-227, t.m_cb_b[0]);
-  EXPECT_EQ(225, t.m_cb_b[255]);
-  uint8_t px[4];
-  jpgd::YCbCrToRgba(t, 128, 128, 128, px);
-  EXPECT_EQ(128, px[0]);
-  EXPECT_EQ(128, px[1]);
-  EXPECT_EQ(128, px[2]);
-  EXPECT_EQ(255, px[3]);
-  jpgd::YCbCrToRgba(t, 250, 255, 255, px);  // clamps
-  EXPECT_EQ(255, px[0]);
-  EXPECT_EQ(255, px[2]);
 }
 
 }  // namespace
