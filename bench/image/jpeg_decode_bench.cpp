@@ -188,8 +188,10 @@ void BM_Decode(benchmark::State& state, const Input* in, bool ours) {
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
+    // Plain runs, or the medians when the benchmark is repeated.
     for (const Run& r : runs)
-      if (!r.error_occurred) m_times[r.benchmark_name()] = r.GetAdjustedRealTime();
+      if (!r.error_occurred && (r.aggregate_name.empty() || r.aggregate_name == "median"))
+        m_times[r.run_name.str()] = r.GetAdjustedRealTime();
     ConsoleReporter::ReportRuns(runs);
   }
   void PrintRatios(const std::vector<Input>& inputs) {

@@ -141,18 +141,47 @@ inline void FillDc(int32_t dc, uint8_t* out) {
 // bits; pass-through entries are copied as they stand.
 inline int32_t Descale10(int32_t sum) { return (sum + 512) >> 10; }
 
-// A(x) = (x0, a1, x4, a3) and B(x) = (b0, x2, b2, x6) of eight values in[0], in[stride], ...
+// A(x) = (x0, a1, x4, a3) and B(x) = (b0, x2, b2, x6) of eight values in[0], in[stride], ...;
+// inputs at index N and above are zero.
+template <int N>
 inline void SplitLine(const int32_t* in, int stride, int32_t a[4], int32_t b[4]) {
-  int32_t x0 = in[0], x1 = in[stride], x2 = in[2 * stride], x3 = in[3 * stride];
-  int32_t x4 = in[4 * stride], x5 = in[5 * stride], x6 = in[6 * stride], x7 = in[7 * stride];
-  a[0] = x0;
+  auto x = [&](int i) -> int32_t { return i < N ? in[i * stride] : 0; };
+  const int32_t x1 = x(1), x3 = x(3), x5 = x(5), x7 = x(7);
+  a[0] = x(0);
   a[1] = Descale10(426 * x1 + 810 * x3 - 360 * x5 + 284 * x7);
-  a[2] = x4;
+  a[2] = x(4);
   a[3] = Descale10(23 * x1 - 99 * x3 + 502 * x5 + 887 * x7);
   b[0] = Descale10(928 * x1 - 325 * x3 + 218 * x5 - 184 * x7);
-  b[1] = x2;
+  b[1] = x(2);
   b[2] = Descale10(-75 * x1 + 526 * x3 + 787 * x5 - 383 * x7);
-  b[3] = x6;
+  b[3] = x(6);
+}
+
+// The split for blocks whose rows beyond Rows and columns beyond Cols are zero.
+template <int Rows, int Cols>
+void Split(const int16_t* coefs, int rows, int16_t quadrants[4][64]) {
+  // Row operator across each row that may be non-zero (rows beyond stay 0).
+  int32_t across_a[8][4] = {}, across_b[8][4] = {};
+  for (int r = 0; r < rows; ++r) {
+    int32_t line[8];
+    for (int i = 0; i < 8; ++i) line[i] = coefs[r * 8 + i];
+    SplitLine<Cols>(line, 1, across_a[r], across_b[r]);
+  }
+  // Column operator down: P = A down of A across, Q = B down of A across, R and S likewise of
+  // B across.
+  for (int j = 0; j < 4; ++j) {
+    int32_t p[4], q[4], r[4], s[4];
+    SplitLine<Rows>(&across_a[0][j], 4, p, q);
+    SplitLine<Rows>(&across_b[0][j], 4, r, s);
+    for (int i = 0; i < 4; ++i) {
+      int32_t pq_sum = p[i] + q[i], pq_diff = p[i] - q[i];
+      int32_t rs_sum = r[i] + s[i], rs_diff = r[i] - s[i];
+      quadrants[0][i * 8 + j] = static_cast<int16_t>(pq_sum + rs_sum);
+      quadrants[1][i * 8 + j] = static_cast<int16_t>(pq_sum - rs_sum);
+      quadrants[2][i * 8 + j] = static_cast<int16_t>(pq_diff + rs_diff);
+      quadrants[3][i * 8 + j] = static_cast<int16_t>(pq_diff - rs_diff);
+    }
+  }
 }
 
 }  // namespace
@@ -180,29 +209,12 @@ void SplitChromaBlock(const int16_t* coefs, int32_t count, int16_t quadrants[4][
   for (int q = 0; q < 4; ++q) std::memset(quadrants[q], 0, sizeof(quadrants[q]));
   if (count < 1) count = 1;
   if (count > 64) count = 64;
-  // Row operator across each row that may be non-zero (rows beyond stay 0).
   const int rows = kExtent.m_rows[count];
-  int32_t across_a[8][4] = {}, across_b[8][4] = {};
-  for (int r = 0; r < rows; ++r) {
-    int32_t line[8];
-    for (int i = 0; i < 8; ++i) line[i] = coefs[r * 8 + i];
-    SplitLine(line, 1, across_a[r], across_b[r]);
-  }
-  // Column operator down: P = A down of A across, Q = B down of A across, R and S likewise of
-  // B across.
-  for (int j = 0; j < 4; ++j) {
-    int32_t p[4], q[4], r[4], s[4];
-    SplitLine(&across_a[0][j], 4, p, q);
-    SplitLine(&across_b[0][j], 4, r, s);
-    for (int i = 0; i < 4; ++i) {
-      int32_t pq_sum = p[i] + q[i], pq_diff = p[i] - q[i];
-      int32_t rs_sum = r[i] + s[i], rs_diff = r[i] - s[i];
-      quadrants[0][i * 8 + j] = static_cast<int16_t>(pq_sum + rs_sum);
-      quadrants[1][i * 8 + j] = static_cast<int16_t>(pq_sum - rs_sum);
-      quadrants[2][i * 8 + j] = static_cast<int16_t>(pq_diff + rs_diff);
-      quadrants[3][i * 8 + j] = static_cast<int16_t>(pq_diff - rs_diff);
-    }
-  }
+  const bool narrow = kExtent.m_cols[count][0] <= 4;
+  if (rows <= 4)
+    narrow ? Split<4, 4>(coefs, rows, quadrants) : Split<4, 8>(coefs, rows, quadrants);
+  else
+    narrow ? Split<8, 4>(coefs, rows, quadrants) : Split<8, 8>(coefs, rows, quadrants);
 }
 
 void UpsampleChromaBlock(const int16_t* coefs, int32_t count, uint8_t* out) {

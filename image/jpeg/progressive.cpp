@@ -4,12 +4,51 @@
 // unsigned arithmetic, so corrupt data wraps instead of overflowing.
 #include "image/jpeg/internal/entropy_inline.h"
 
+#include <cstring>
+
 #include "image/jpeg/idct.h"
+#include "image/jpeg/internal/idct_sse2.h"
+
+#if defined(JPGD_HAVE_SSE2)
+#include <emmintrin.h>
+#endif
 
 namespace jpgd {
 
 namespace {
 enum : int32_t { kDcFirst, kDcRefine, kAcFirst, kAcRefine };
+
+// Zig-zag index of each natural position.
+constexpr struct natural_to_zigzag {
+  uint8_t m_index[64];
+  constexpr natural_to_zigzag() : m_index() {
+    for (int k = 0; k < 64; ++k) m_index[kZigzagToNatural[k]] = static_cast<uint8_t>(k);
+  }
+} kNaturalToZigzag;
+
+// One more than the zig-zag index of the last non-zero value of a block (1 when only the DC may
+// be non-zero), found from a mask of its non-zero positions.
+int32_t CoefficientCount(const int16_t* coefs) {
+  uint64_t nonzero = 0;
+#if defined(JPGD_HAVE_SSE2)
+  const __m128i zero = _mm_setzero_si128();
+  for (int r = 0; r < 8; r += 2) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefs + 8 * r));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefs + 8 * r + 8));
+    const __m128i zeros = _mm_packs_epi16(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(b, zero));
+    nonzero |= static_cast<uint64_t>(~_mm_movemask_epi8(zeros) & 0xFFFF) << (8 * r);
+  }
+#else
+  for (int i = 0; i < 64; ++i)
+    if (coefs[i]) nonzero |= uint64_t{1} << i;
+#endif
+  int32_t last = 0;
+  for (nonzero &= ~uint64_t{1}; nonzero; nonzero &= nonzero - 1) {
+    const int32_t k = kNaturalToZigzag.m_index[__builtin_ctzll(nonzero)];
+    if (k > last) last = k;
+  }
+  return last + 1;
+}
 
 coefficient_plane* MakePlaneRecord(void* mem, int16_t* data, int32_t across, int32_t down,
                                    int32_t side) {
@@ -182,28 +221,28 @@ void jpeg_decoder_core::DecodeAcRefine(bit_cursor& b, int32_t c, int32_t bx, int
 }
 
 void jpeg_decoder_core::OutputMcuRow() {
-  const uint8_t* zz = kZigzagToNatural;
+  // Quantisation tables in natural order, so that a block dequantises position by position.
+  int16_t quant[4][64];
+  for (int32_t i = 0; i < m_comps_in_scan; ++i) {
+    const int32_t c = m_comp_list[i];
+    for (int32_t k = 0; k < 64; ++k) quant[i][kZigzagToNatural[k]] = m_quant[m_comp_quant[c]][k];
+  }
   for (int32_t mcu = 0; mcu < m_mcus_per_row; ++mcu) {
     int32_t b = 0;
     for (int32_t i = 0; i < m_comps_in_scan; ++i) {
       const int32_t c = m_comp_list[i];
-      const int16_t* q = m_quant[m_comp_quant[c]];
       const int32_t h = m_comps_in_scan == 1 ? 1 : m_comp_h[c];
       const int32_t v = m_comps_in_scan == 1 ? 1 : m_comp_v[c];
       for (int32_t y = 0; y < v; ++y) {
         for (int32_t x = 0; x < h; ++x, ++b) {
           const int32_t bx = mcu * h + x, by = m_block_row[c] + y;
           int16_t* coefs = m_mcu_coefs + b * 64;
-          const int16_t* ac = m_ac_plane[c]->Block(bx, by);
-          for (int32_t j = 1; j < 64; ++j) coefs[j] = ac[j];
+          std::memcpy(coefs, m_ac_plane[c]->Block(bx, by), 64 * sizeof(int16_t));
           coefs[0] = *m_dc_plane[c]->Block(bx, by);
-          int32_t last = 63;
-          while (last > 0 && coefs[zz[last]] == 0) --last;
-          for (int32_t j = 0; j <= last; ++j) {
-            int16_t& value = coefs[zz[j]];
-            if (value) value = static_cast<int16_t>(value * q[j]);
-          }
-          m_coef_count[b] = last + 1;
+          // Zeros stay zero, so every position may be multiplied.
+          for (int32_t j = 0; j < 64; ++j)
+            coefs[j] = static_cast<int16_t>(coefs[j] * quant[i][j]);
+          m_coef_count[b] = CoefficientCount(coefs);
         }
       }
     }
