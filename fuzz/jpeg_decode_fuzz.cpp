@@ -1,7 +1,7 @@
 // fuzz/jpeg_decode_fuzz.cpp: the own JPEG decoder on arbitrary bytes, through DecodeJpegStream
 // on a memory stream: SOI search, marker segments and tables, frame and scan set-up, sequential
 // and progressive entropy decoding with restarts, the inverse DCT, upsampling and colour output.
-// Inputs whose frame headers declare more than 2^20 pixels are skipped to keep runs fast; the
+// Inputs whose frame headers declare more than 2^18 pixels are skipped to keep runs fast; the
 // decoder's own caps are tested in image_tests.
 #include <cstddef>
 #include <cstdint>
@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr uint64_t kMaxFuzzPixels = uint64_t{1} << 20;
+constexpr uint64_t kMaxFuzzPixels = uint64_t{1} << 18;
 
 // True when any SOF0/1/2 marker in the bytes declares a frame over the bound. The decoder only
 // ever reads a frame header that follows such a literal marker pair.
