@@ -57,7 +57,8 @@ TEST(ZrArray2D, CopyAndAssignmentOwnTheirBlocks) {
   EXPECT_EQ(4.0f, b[1][1]);
   EXPECT_EQ(4.0f, c[1][1]);
   EXPECT_NE(a.Block(), b.Block());
-  c = c;
+  const ZR_Array2D<float>& same = c;
+  c = same;  // self-assignment
   EXPECT_EQ(4.0f, c[1][1]);
 }
 

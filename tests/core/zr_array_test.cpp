@@ -70,7 +70,8 @@ TEST(ZrArray, AssignmentBetweenEqualCountsRebasesWithoutAllocating) {
   EXPECT_EQ(7, a.m_lo);
   EXPECT_EQ(9, a.m_hi);
   EXPECT_EQ(8.0f, a[8]);
-  a = a;
+  const ZR_Array<float>& same = a;
+  a = same;  // self-assignment
   EXPECT_EQ(block, a.Block());
   EXPECT_EQ(9.0f, a[9]);
 }

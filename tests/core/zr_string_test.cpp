@@ -111,7 +111,8 @@ TEST(ZrString, ConcatenationAndSelfAppend) {
   ExpectText("abcabc!", s + "!");
   s = s.m_text + 3;  // assignment from its own text
   ExpectText("abc", s);
-  s = s;
+  const ZR_String& same = s;
+  s = same;  // self-assignment
   ExpectText("abc", s);
 }
 
