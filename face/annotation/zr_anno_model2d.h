@@ -1,0 +1,60 @@
+// face/annotation/zr_anno_model2d.h: ZR_AnnoModel2D, the landmark set of one face as an ordered
+// list of named annotations, its model-file record, lookup by name and the bounding box. Plug-ins
+// receive it by pointer, so its bases and field, in order and width, are a contract.
+#ifndef FACE_ANNOTATION_ZR_ANNO_MODEL2D_H
+#define FACE_ANNOTATION_ZR_ANNO_MODEL2D_H
+
+#include <cstdint>
+#include <cstdio>
+
+#include "core/zr_list.h"
+#include "core/zr_object_type.h"
+#include "core/zr_point.h"
+#include "core/zr_string.h"
+#include "face/annotation/zr_annotation2d.h"
+
+// ZR_AnnoModel2D: the annotations of one face, in order, held by value.
+//   Layout (plug-in contract): ZR_ObjectType (type code 4), the annotation list base
+//     ZR_List<ZR_Annotation2D> (grow step 10), then int32 m_flag.
+//   Default: no annotations, model flag 1 (carried through copies and records; never
+//     interpreted).
+//   Names looked up: "FACE", "BROW RIDGE", "NOSE", "RIGHT EYE", "LEFT EYE", "OUTER MOUTH",
+//     "INNER MOUTH", "MOUTH"; other names may be present.
+//   Owns: its annotations; copies share nothing.
+//   Threads: not synchronised; the models of the shared landmark fitter are read by all workers
+//     and written by none.
+class ZR_AnnoModel2D : public ZR_ObjectType, public ZR_List<ZR_Annotation2D> {
+ public:
+  int32_t m_flag;
+
+  ZR_AnnoModel2D();
+  // The annotation list assigned (one block of exactly their number) and the flag copied.
+  ZR_AnnoModel2D(const ZR_AnnoModel2D& other);
+  ZR_AnnoModel2D& operator=(const ZR_AnnoModel2D& other);
+  ~ZR_AnnoModel2D() override;
+
+  int32_t GetType() const override { return ZR_TYPE_ANNO_MODEL_2D; }
+
+  // Reads a model record: int32 model flag, then the annotation list record. Returns the stream,
+  // or null at the first short read or refused count: a flag that cannot be read leaves the model
+  // untouched; after it, the flag keeps its new value and the list is left empty.
+  FILE* Read(FILE* f);
+
+  // Index of the first annotation whose name equals the query by ZR_String equality: byte-wise,
+  // case-sensitive, the query ending at its first zero or line feed, the name's stored length
+  // counting exactly. -1 for no match or an empty model. The text form wraps the text (null
+  // counts as empty).
+  int32_t FindAnnotation(const ZR_String& name) const;
+  int32_t FindAnnotation(const char* name) const;
+
+  // The box of the points of every annotation, or, when included_only is non-zero, of those whose
+  // include flag is non-zero; returns max - min. With no point in it the result is (-inf, -inf)
+  // (see ZR_Annotation2D::GetBoundingBox).
+  ZR_Vector2D GetBoundingBox(ZR_Vector2D& min, ZR_Vector2D& max, uint8_t included_only) const;
+};
+
+#if defined(__x86_64__)
+static_assert(sizeof(ZR_AnnoModel2D) == 56, "plug-ins see two vptrs, the list, the model flag");
+#endif
+
+#endif  // FACE_ANNOTATION_ZR_ANNO_MODEL2D_H
