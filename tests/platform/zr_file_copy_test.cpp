@@ -2,13 +2,11 @@
 // files as they were.
 #include "platform/zr_file_copy.h"
 
+#include "tests/support/zr_temp_folder.h"
+
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -17,39 +15,28 @@ namespace {
 
 class ZrFileCopy : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("zr_copy_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "sub");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string P(const std::string& name) const { return (dir_ / name).string(); }
-  static void Write(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-  }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  fs::path dir_;
+  void SetUp() override { fs::create_directories(dir_ / "sub"); }
+  std::string P(const std::string& name) const { return dir_ / name; }
+  static std::string Read(const std::string& path) { return ZR_TempFolder::Read(path); }
+  ZR_TempFolder dir_;
 };
 
 TEST_F(ZrFileCopy, CopiesAndReplacesAnExistingTarget) {
-  Write(P("a.jpg"), std::string("new\0bytes", 9));
-  Write(P("b.jpg"), "old and longer content");
+  dir_.Write("a.jpg", std::string("new\0bytes", 9));
+  dir_.Write("b.jpg", "old and longer content");
   EXPECT_TRUE(ZR_CopyFile(P("a.jpg").c_str(), P("b.jpg").c_str()));
   EXPECT_EQ(std::string("new\0bytes", 9), Read(P("b.jpg")));
   EXPECT_TRUE(ZR_CopyFile(P("a.jpg").c_str(), P("c.jpg").c_str()));
   EXPECT_EQ(std::string("new\0bytes", 9), Read(P("c.jpg")));
   // Backslashes are separators, as on Windows.
-  std::string windows = dir_.string() + "\\sub\\d.jpg";
+  std::string windows = dir_.Path() + "\\sub\\d.jpg";
   EXPECT_TRUE(ZR_CopyFile(P("a.jpg").c_str(), windows.c_str()));
   EXPECT_EQ(std::string("new\0bytes", 9), Read(P("sub/d.jpg")));
 }
 
 TEST_F(ZrFileCopy, FailuresChangeNothingAndNeverThrow) {
-  Write(P("a.jpg"), "source");
-  Write(P("b.jpg"), "target");
+  dir_.Write("a.jpg", "source");
+  dir_.Write("b.jpg", "target");
   EXPECT_FALSE(ZR_CopyFile(P("missing.jpg").c_str(), P("b.jpg").c_str()));
   EXPECT_EQ("target", Read(P("b.jpg")));
   EXPECT_FALSE(ZR_CopyFile(P("sub").c_str(), P("e.jpg").c_str()));       // source is a folder

@@ -2,21 +2,17 @@
 // reader over a synthetic tree.
 #include "platform/zr_processor.h"
 
+#include "tests/support/zr_temp_folder.h"
+
 #include <gtest/gtest.h>
 
 #include <sched.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <thread>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -45,17 +41,8 @@ TEST(ZrProcessor, MemoryIsReported) {
 
 class SysfsTree : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("zr_sysfs_" + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
-  }
-  void TearDown() override { fs::remove_all(root_); }
   void Write(const std::string& relative, const std::string& text) {
-    fs::path p = root_ / relative;
-    fs::create_directories(p.parent_path());
-    std::ofstream(p) << text << "\n";
+    root_.Write(relative, text + "\n");
   }
   // A processor with its topology and an L1 data, L1 instruction and L2 cache of its core, and
   // an L3 cache shared by its package.
@@ -83,7 +70,7 @@ class SysfsTree : public ::testing::Test {
   std::map<uint32_t, int> CountKinds(const std::vector<int>& cpus, int* logical,
                                      std::map<int, int>* levels) {
     std::vector<zr_processor_record> records;
-    EXPECT_EQ(0u, ZR_ReadProcessorRecords(root_.string(), cpus, records));
+    EXPECT_EQ(0u, ZR_ReadProcessorRecords(root_.Path(), cpus, records));
     std::map<uint32_t, int> kinds;
     *logical = 0;
     for (const auto& r : records) {
@@ -94,7 +81,7 @@ class SysfsTree : public ::testing::Test {
     }
     return kinds;
   }
-  fs::path root_;
+  ZR_TempFolder root_;
 };
 
 TEST_F(SysfsTree, CountsCoresPackagesCachesAndNodesOfTheGivenProcessors) {
@@ -127,7 +114,6 @@ TEST_F(SysfsTree, CountsCoresPackagesCachesAndNodesOfTheGivenProcessors) {
 }
 
 TEST_F(SysfsTree, ProcessorsWithoutTopologyFilesCountAsOwnCores) {
-  fs::create_directories(root_);
   int logical = 0;
   std::map<int, int> levels;
   auto kinds = CountKinds({0, 1, 2}, &logical, &levels);
