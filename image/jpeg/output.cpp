@@ -25,7 +25,8 @@ int32_t jpeg_decoder_core::start() {
   }
 }
 
-int32_t jpeg_decoder_core::next_scanline(const uint8_t** line, int32_t* line_bytes) {
+int32_t jpeg_decoder_core::next_scanline(const uint8_t** line, int32_t* line_bytes,
+                                         uint8_t* direct) {
   if (!m_ready || m_status) return -1;
   if (m_lines_left == 0) return 1;
   if (m_mcu_lines_left == 0) {
@@ -42,15 +43,16 @@ int32_t jpeg_decoder_core::next_scanline(const uint8_t** line, int32_t* line_byt
     m_mcu_lines_left = m_mcu_h;
   }
   const int32_t row = m_mcu_h - m_mcu_lines_left;
-  const uint8_t* out = m_line_buf[0];
+  uint8_t* out = m_line_buf[0];
   if (m_scan_type == kScanH1V2) {
     // Two lines share one chroma row: both are made at once, the second handed out next time.
     if (m_mcu_lines_left & 1)
       out = m_line_buf[1];
     else
-      ProduceLine(row);
+      ProduceLine(row, out);
   } else {
-    ProduceLine(row);
+    if (direct && m_scan_type != kScanGrey) out = direct;
+    ProduceLine(row, out);
   }
   *line = out;
   *line_bytes = m_line_bytes;
@@ -79,17 +81,21 @@ unsigned char* DecodeJpegStreamWithStatus(jpeg_decoder_stream* stream, int32_t* 
 
   const size_t w = static_cast<size_t>(decoder.width());
   const size_t h = static_cast<size_t>(decoder.height());
-  unsigned char* pixels = static_cast<unsigned char*>(std::malloc(w * 4 * h));
+  // Colour lines are made in place; a line runs up to 15 pixels past the width, into the next
+  // line (made afterwards) or, for the last one, into this slack.
+  const size_t slack = 16 * 4;
+  unsigned char* pixels = static_cast<unsigned char*>(std::malloc(w * 4 * h + slack));
   if (!pixels) return failed(kStatusNoMemory);
   const bool grey = decoder.comps() == 1;
   for (size_t y = 0; y < h; ++y) {
+    unsigned char* dst = pixels + y * w * 4;
     const uint8_t* line = nullptr;
     int32_t line_bytes = 0;
-    if (decoder.status() || decoder.next_scanline(&line, &line_bytes) != 0) {
+    if (decoder.status() || decoder.next_scanline(&line, &line_bytes, dst) != 0) {
       std::free(pixels);
       return failed(decoder.status());
     }
-    unsigned char* dst = pixels + y * w * 4;
+    if (line == dst) continue;
     if (grey) {
       for (size_t x = 0; x < w; ++x, dst += 4) {
         dst[0] = dst[1] = dst[2] = line[x];

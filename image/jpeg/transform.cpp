@@ -20,23 +20,23 @@ void jpeg_decoder_core::TransformMcu(int32_t mcu) {
     IdctBlock(m_mcu_coefs + b * 64, m_coef_count[b], out + b * 64);
 }
 
-void jpeg_decoder_core::ProduceLine(int32_t row) {
+void jpeg_decoder_core::ProduceLine(int32_t row, uint8_t* out) {
   const int32_t mcus = m_max_mcus_per_row;
   switch (m_scan_type) {
     case kScanGrey:
-      ProduceGreyLine(m_samples, mcus, row, m_line_buf[0]);
+      ProduceGreyLine(m_samples, mcus, row, out);
       break;
     case kScanH1V1:
-      ProduceH1V1Line(m_colour, m_samples, mcus, row, m_line_buf[0]);
+      ProduceH1V1Line(m_colour, m_samples, mcus, row, out);
       break;
     case kScanH2V1:
-      ProduceH2V1Line(m_colour, m_samples, mcus, row, m_line_buf[0]);
+      ProduceH2V1Line(m_colour, m_samples, mcus, row, out);
       break;
     case kScanH1V2:
-      ProduceH1V2Lines(m_colour, m_samples, mcus, row, m_line_buf[0], m_line_buf[1]);
+      ProduceH1V2Lines(m_colour, m_samples, mcus, row, out, m_line_buf[1]);
       break;
     default:
-      ProduceH2V2Line(m_colour, m_samples, mcus, row, m_line_buf[0]);
+      ProduceH2V2Line(m_colour, m_samples, mcus, row, out);
       break;
   }
 }

@@ -86,7 +86,9 @@ class jpeg_decoder_core {
   int32_t start();
   // Hands out the next line (valid until the next call) and its length in bytes (width × 1 for
   // grey, × 4 otherwise). 0 for a line, 1 when all lines are out, -1 when not started or failed.
-  int32_t next_scanline(const uint8_t** line, int32_t* line_bytes);
+  // A colour line may instead be made in place at direct, which must then have room for the
+  // width raised to a multiple of 16 pixels; *line tells which.
+  int32_t next_scanline(const uint8_t** line, int32_t* line_bytes, uint8_t* direct = nullptr);
 
   int32_t status() const { return m_status; }
   bool ready() const { return m_ready; }
@@ -169,7 +171,7 @@ class jpeg_decoder_core {
 
   // Transform and line production (transform.cpp).
   void TransformMcu(int32_t mcu);
-  void ProduceLine(int32_t row);
+  void ProduceLine(int32_t row, uint8_t* out);
 
   // Input buffer: room for bytes put back, the data, then FF D9 pairs after each fill.
   static constexpr int32_t kInPutBack = 128;
@@ -245,7 +247,7 @@ class jpeg_decoder_core {
 
   uint32_t m_dc_pred[4] = {};  // wraps: only its low 16 bits reach a coefficient
 
-  int16_t* m_mcu_coefs = nullptr;  // 64 values per MCU block, natural order, never cleared whole
+  int16_t* m_mcu_coefs = nullptr;  // 64 values per MCU block, natural order, not cleared whole
   int32_t m_coef_count[10];        // per MCU block: values at zig-zag index >= count are 0
   uint8_t* m_samples = nullptr;    // one MCU row of 8×8 sample blocks
 
