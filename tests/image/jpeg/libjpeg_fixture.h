@@ -69,6 +69,7 @@ inline Bytes EncodeJpeg(const Bytes& px, int32_t w, int32_t h, const EncodeOptio
   LibjpegError err;
   cinfo.err = jpeg_std_error(&err.mgr);
   err.mgr.error_exit = LibjpegErrorExit;
+  err.mgr.emit_message = LibjpegSilence;  // quality 1 warns about coarse tables
   unsigned char* out = nullptr;
   unsigned long out_size = 0;
   if (setjmp(err.jump)) {
