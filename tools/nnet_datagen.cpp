@@ -42,7 +42,7 @@ struct Range {
   double lo, hi;
 };
 
-struct NetSpec {
+struct NetRecipe {
   const char* name;
   uint64_t seed;
   int width, height;  // input grid
@@ -81,19 +81,19 @@ std::string Join(std::initializer_list<int> numbers, const char* tail = nullptr)
   return s;
 }
 
-Network Describe(const NetSpec& spec) {
+Network Describe(const NetRecipe& recipe) {
   Network net;
-  const int inputs = 1 + spec.width * spec.height;
+  const int inputs = 1 + recipe.width * recipe.height;
   struct Group {
     int number, first, rows, cols;
     const GroupShape* shape;
   };
   std::vector<Group> groups;
   int next_unit = inputs;
-  for (const GroupShape& s : spec.shapes) {
+  for (const GroupShape& s : recipe.shapes) {
     for (int g = s.first_group; g <= s.last_group; ++g) {
       // Groups 0 and 1 are the bias unit and the input grid; hidden groups follow without gaps.
-      if (g != (groups.empty() ? 2 : groups.back().number + 1)) Die(spec.name, "group gap");
+      if (g != (groups.empty() ? 2 : groups.back().number + 1)) Die(recipe.name, "group gap");
       groups.push_back({g, next_unit, s.rows, s.cols, &s});
       next_unit += s.rows * s.cols;
     }
@@ -105,9 +105,9 @@ Network Describe(const NetSpec& spec) {
   net.lines.push_back(std::to_string(output + 1) + " units");
   net.lines.push_back(std::to_string(inputs) + " inputs");
   net.lines.push_back("0 0 0 0");
-  for (int y = 0; y < spec.height; ++y) {
-    for (int x = 0; x < spec.width; ++x) {
-      net.lines.push_back(Join({1 + spec.width * y + x, 1, y, x}));
+  for (int y = 0; y < recipe.height; ++y) {
+    for (int x = 0; x < recipe.width; ++x) {
+      net.lines.push_back(Join({1 + recipe.width * y + x, 1, y, x}));
     }
   }
   net.lines.push_back(std::to_string(hiddens) + " hiddens");
@@ -135,13 +135,13 @@ Network Describe(const NetSpec& spec) {
     } else {
       for (int y = 0; y < g.rows; ++y) {
         for (int x = 0; x < g.cols; ++x) {
-          const int r0 = s.rh ? s.ry * y : 0, rn = s.rh ? s.rh : spec.height;
-          const int c0 = s.cw ? s.cx * x : 0, cn = s.cw ? s.cw : spec.width;
-          if (r0 + rn > spec.height || c0 + cn > spec.width) Die(spec.name, "field off the grid");
+          const int r0 = s.rh ? s.ry * y : 0, rn = s.rh ? s.rh : recipe.height;
+          const int c0 = s.cw ? s.cx * x : 0, cn = s.cw ? s.cw : recipe.width;
+          if (r0 + rn > recipe.height || c0 + cn > recipe.width) Die(recipe.name, "field off the grid");
           for (int r = r0; r < r0 + rn; ++r) {
             for (int c = c0; c < c0 + cn; ++c) {
               net.conns.push_back(
-                  {1 + spec.width * r + c, g.first + g.cols * y + x, kFromInput, g.number});
+                  {1 + recipe.width * r + c, g.first + g.cols * y + x, kFromInput, g.number});
             }
           }
         }
@@ -156,9 +156,9 @@ Network Describe(const NetSpec& spec) {
 
   net.lines.push_back(std::to_string(net.conns.size()) + " conns");
   for (const Conn& c : net.conns) net.lines.push_back(Join({c.from, c.to}, " -1"));
-  if (static_cast<int>(net.lines.size()) != spec.expected_lines ||
-      static_cast<int>(net.conns.size()) != spec.expected_conns) {
-    Die(spec.name, "line or connection count off");
+  if (static_cast<int>(net.lines.size()) != recipe.expected_lines ||
+      static_cast<int>(net.conns.size()) != recipe.expected_conns) {
+    Die(recipe.name, "line or connection count off");
   }
   return net;
 }
@@ -181,7 +181,7 @@ float Placeholder(uint64_t seed, int i, Range range) {
 
 // Magnitude ranges by kind: input to hidden [0.1, 0.3], hidden to hidden [0.1, 0.4], bias
 // [0.5, 1.5], hidden to output per network; then the anchors overwrite their elements.
-std::vector<float> Weights(const NetSpec& spec, const Network& net) {
+std::vector<float> Weights(const NetRecipe& recipe, const Network& net) {
   std::vector<float> w(net.conns.size());
   for (size_t i = 0; i < w.size(); ++i) {
     Range range{0.1, 0.3};
@@ -195,29 +195,29 @@ std::vector<float> Weights(const NetSpec& spec, const Network& net) {
         range = {0.5, 1.5};
         break;
       case kToOutput:
-        range = spec.to_output;
+        range = recipe.to_output;
         break;
     }
-    w[i] = Placeholder(spec.seed, static_cast<int>(i), range);
+    w[i] = Placeholder(recipe.seed, static_cast<int>(i), range);
   }
-  for (const Anchor& a : spec.anchors) w[static_cast<size_t>(a.index)] = a.value;
+  for (const Anchor& a : recipe.anchors) w[static_cast<size_t>(a.index)] = a.value;
   return w;
 }
 
-void Check(const NetSpec& spec, const Network& net, const std::vector<float>& w) {
+void Check(const NetRecipe& recipe, const Network& net, const std::vector<float>& w) {
   for (size_t i = 0; i < w.size(); ++i) {
-    if (!std::isnormal(w[i])) Die(spec.name, "weight " + std::to_string(i) + " not normal");
-    if (i != size_t(spec.min_index) && !(w[i] > w[size_t(spec.min_index)])) {
-      Die(spec.name, "minimum not unique");
+    if (!std::isnormal(w[i])) Die(recipe.name, "weight " + std::to_string(i) + " not normal");
+    if (i != size_t(recipe.min_index) && !(w[i] > w[size_t(recipe.min_index)])) {
+      Die(recipe.name, "minimum not unique");
     }
-    if (i != size_t(spec.max_index) && !(w[i] < w[size_t(spec.max_index)])) {
-      Die(spec.name, "maximum not unique");
+    if (i != size_t(recipe.max_index) && !(w[i] < w[size_t(recipe.max_index)])) {
+      Die(recipe.name, "maximum not unique");
     }
   }
-  for (int extreme : {spec.min_index, spec.max_index}) {
+  for (int extreme : {recipe.min_index, recipe.max_index}) {
     const Kind k = net.conns[size_t(extreme)].kind;
     if (k != kBias && k != kToOutput) {
-      Die(spec.name, "an extreme is neither a bias nor into the output");
+      Die(recipe.name, "an extreme is neither a bias nor into the output");
     }
   }
   // Per target group: mean magnitude of bias weights and of the others.
@@ -247,14 +247,14 @@ void Check(const NetSpec& spec, const Network& net, const std::vector<float>& w)
   for (size_t g = 0; g < sums.size(); ++g) {
     const Sums& s = sums[g];
     if (s.ninput && (s.input / s.ninput < 0.07 || s.input / s.ninput > 0.42)) {
-      Die(spec.name, "input weights of group " + std::to_string(g) + " out of range");
+      Die(recipe.name, "input weights of group " + std::to_string(g) + " out of range");
     }
     if (s.nother && !(s.bias / s.nbias > s.other / s.nother)) {
-      Die(spec.name, "bias weights of group " + std::to_string(g) + " not the largest");
+      Die(recipe.name, "bias weights of group " + std::to_string(g) + " not the largest");
     }
   }
   const double mean = to_output / n_to_output;
-  if (mean < 1.0 || mean > 5.2) Die(spec.name, "hidden-to-output mean out of range");
+  if (mean < 1.0 || mean > 5.2) Die(recipe.name, "hidden-to-output mean out of range");
 }
 
 void Write(const std::string& path, const std::string& text) {
@@ -267,24 +267,24 @@ void Write(const std::string& path, const std::string& text) {
 
 const char kBanner[] = "// Generated by tools/nnet_datagen.cpp; do not edit.\n";
 
-void Emit(const std::string& dir, const NetSpec& spec, const Network& net,
+void Emit(const std::string& dir, const NetRecipe& recipe, const Network& net,
           const std::vector<float>& w) {
   std::string lines = kBanner;
   for (const std::string& l : net.lines) lines += "\"" + l + "\",\n";
-  Write(dir + "/" + spec.name + "_lines.inc", lines);
+  Write(dir + "/" + recipe.name + "_lines.inc", lines);
   std::string weights = kBanner;
   char buf[64];
   for (float v : w) {
     snprintf(buf, sizeof buf, "%af,\n", static_cast<double>(v));  // exact: hex of a float value
     weights += buf;
   }
-  Write(dir + "/" + spec.name + "_weights.inc", weights);
+  Write(dir + "/" + recipe.name + "_weights.inc", weights);
 }
 
 // clang-format off
-std::vector<NetSpec> Specs() {
+std::vector<NetRecipe> Recipes() {
   const bool kHidden = true, kInput = false;
-  std::vector<NetSpec> nets;
+  std::vector<NetRecipe> nets;
   nets.push_back({"umec", 1, 30, 30,
                   {{2, 3, 3, 3, 10, 10, 10, 10, kInput},
                    {4, 5, 6, 1, 5, 5, 0, 0, kInput},
@@ -333,11 +333,11 @@ int main(int argc, char** argv) {
     fprintf(stderr, "usage: nnet_datagen OUTPUT_DIR\n");
     return 2;
   }
-  for (const NetSpec& spec : Specs()) {
-    const Network net = Describe(spec);
-    const std::vector<float> w = Weights(spec, net);
-    Check(spec, net, w);
-    Emit(argv[1], spec, net, w);
+  for (const NetRecipe& recipe : Recipes()) {
+    const Network net = Describe(recipe);
+    const std::vector<float> w = Weights(recipe, net);
+    Check(recipe, net, w);
+    Emit(argv[1], recipe, net, w);
   }
   return 0;
 }
