@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/zr_array.h"
 #include "core/zr_list.h"
 #include "core/zr_object_type.h"
 #include "core/zr_point.h"
 #include "core/zr_string.h"
+#include "core/zr_vector.h"
 #include "face/annotation/zr_annotation2d.h"
 
 // ZR_AnnoModel2D: the annotations of one face, in order, held by value.
@@ -51,6 +53,30 @@ class ZR_AnnoModel2D : public ZR_ObjectType, public ZR_List<ZR_Annotation2D> {
   // include flag is non-zero; returns max - min. With no point in it the result is (-inf, -inf)
   // (see ZR_Annotation2D::GetBoundingBox).
   ZR_Vector2D GetBoundingBox(ZR_Vector2D& min, ZR_Vector2D& max, uint8_t included_only) const;
+
+  // Geometry (face/annotation/zr_anno_points.cpp, zr_anno_layout.cpp). With included_only
+  // non-zero only annotations whose include flag is exactly 1 take part; the bounding box, by
+  // contrast, takes every non-zero flag.
+
+  // Empties out, then appends every point times scale (component-wise), in annotation order and
+  // point order.
+  void GetScaledPoints(const ZR_Vector2D& scale, ZR_List<ZR_Vector2D>& out,
+                       uint8_t included_only) const;
+  // The inverse: walks the annotations in order and sets each point to
+  // (v[k] / scale.x, v[k + 1] / scale.y) for k = 0, 2, 4, ... from v's first element. When v
+  // runs out, the remaining points are left as they were.
+  void SetPoints(const ZR_Vector2D& scale, const ZR_Vector& v, uint8_t included_only);
+
+  // 2 (coarse) when "MOUTH" exists, "NOSE" has 3 points and "MOUTH" 4; 1 (reduced) when there is
+  // no "MOUTH", "NOSE" has 13 points and "OUTER MOUTH" 6; otherwise 0 (full, or not recognised).
+  int32_t GetLayoutCode() const;
+  // Unless the layout code is 1 or 2, rebuilds the model in the reduced layout: "FACE",
+  // "BROW RIDGE", "NOSE", both eyes and both mouth contours take their table's subset of the full
+  // layout's points and fixed indices (new annotations otherwise: value 1, flags 1, colour
+  // 0, 0, 255, 255; the open flag from the source, forced to 1 for "FACE"); every other group,
+  // "MOUTH" included, is dropped; the model flag stays. A group with fewer points than the table
+  // names loses the missing points and the fixed indices past its new end.
+  void ReduceLayout();
 };
 
 #if defined(__x86_64__)

@@ -53,6 +53,15 @@ class ZR_Annotation2D : public ZR_ObjectType, public ZR_List<ZR_Vector2D> {
   // The centre of the box, (min + max) / 2, multiplied component-wise by scale (the image size
   // gives pixels).
   ZR_Vector2D GetScaledCentre(const ZR_Vector2D& scale) const;
+
+  // Moves point index to target and drags its neighbours (face/annotation/zr_move_point.cpp).
+  // Two chains start at the point: backward (wrapping past point 0 on a closed contour) and
+  // forward (never wrapping), each ending at a fixed index, the contour's end, or, on a closed
+  // contour without fixed indices, once every other point has joined. With three or more points
+  // in a chain, a curve is fitted through them and each inner point moves by (1 - u) times the
+  // displacement, u being its closest curve parameter (0 at the moved point). Chain ends and the
+  // points outside the chains stay. An index past the last point changes nothing.
+  void MovePoint(uint32_t index, const ZR_Vector2D& target);
 };
 
 // The annotation list record: int32 count, then that many annotation records read in place into
