@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "core/zr_array.h"
+#include "core/zr_byte_buffer.h"
 #include "core/zr_list.h"
 #include "core/zr_object_type.h"
 #include "core/zr_point.h"
@@ -77,6 +78,14 @@ class ZR_AnnoModel2D : public ZR_ObjectType, public ZR_List<ZR_Annotation2D> {
   // "MOUTH" included, is dropped; the model flag stays. A group with fewer points than the table
   // names loses the missing points and the fixed indices past its new end.
   void ReduceLayout();
+
+  // The "amod" landmark blob (face/annotation/zr_landmark_blob.cpp): int32 model flag, int32
+  // annotation count, then each annotation's entry (ZR_Annotation2D::Serialise), little-endian,
+  // no gaps. Serialise fills out with the blob at indices 0..n-1 and returns true; false, out
+  // untouched, when the working buffer cannot grow. SerialiseInto appends the same bytes to out
+  // and returns false when it cannot grow (out keeps what was appended; its owner frees it).
+  bool Serialise(ZR_Array<unsigned char>& out) const;
+  bool SerialiseInto(zr_byte_buffer& out) const;
 };
 
 #if defined(__x86_64__)

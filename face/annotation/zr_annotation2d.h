@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/zr_byte_buffer.h"
 #include "core/zr_list.h"
 #include "core/zr_object_type.h"
 #include "core/zr_point.h"
@@ -62,6 +63,13 @@ class ZR_Annotation2D : public ZR_ObjectType, public ZR_List<ZR_Vector2D> {
   // displacement, u being its closest curve parameter (0 at the moved point). Chain ends and the
   // points outside the chains stay. An index past the last point changes nothing.
   void MovePoint(uint32_t index, const ZR_Vector2D& target);
+
+  // Appends this annotation's entry of the "amod" landmark blob (face/annotation/
+  // zr_landmark_blob.cpp): int32 value, u8 open, u8 include, u8 red, green, blue, int32 name
+  // length L with the zero, L name bytes, int32 p, p x (float32 x, y), int32 m, m x int32 fixed
+  // indices; 21 + L + 8p + 4m bytes. False when the buffer cannot grow; it then keeps the bytes
+  // appended before, and its owner frees it.
+  bool Serialise(zr_byte_buffer& out) const;
 };
 
 // The annotation list record: int32 count, then that many annotation records read in place into
