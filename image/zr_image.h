@@ -1,0 +1,92 @@
+// image/zr_image.h: ZR_Image, the RGBA raster every stage works on, and its file readers. Row 0 is
+// the bottom row of the picture; pixel (r, c) is (*this)[r][c]. The layout (bases, then quality,
+// text, background) is part of the plug-in contract and is pinned in zr_image.cpp.
+#ifndef IMAGE_ZR_IMAGE_H
+#define IMAGE_ZR_IMAGE_H
+
+#include <cstdint>
+
+#include "core/zr_array.h"
+#include "core/zr_array2d.h"
+#include "core/zr_object_type.h"
+#include "core/zr_string.h"
+#include "core/zr_point.h"
+#include "image/zr_colour.h"
+
+// The one-line notice every constructed image carries as its text.
+constexpr char kZrImageNotice[] = "Quillbeck image: pixel rows from the bottom up, R G B A\n";
+
+// ZR_Image: pixels in the ZR_Array2D<ZR_Colour> base, rows 0..rows-1 bottom-up and columns
+// 0..cols-1 (every image the system makes is 0-based); empty: no rows, no block.
+//   Fields: JPEG quality for EncodeJPEG (100 after construction and after every Load), a text
+//   (the notice; copied, never read), and an optional outside colour for the resampler.
+//   Owns: its pixels and its text. Not the background colour: copies share the pointer and
+//   nothing frees it.
+//   Threads: one image belongs to one thread; the readers keep no state between calls, so all
+//   workers load at once.
+//   Failure: every reader returns false and leaves the pixels unspecified; no file makes a reader
+//   abort, overrun a buffer or allocate beyond the shared image-size cap (image/image_limits.h).
+class ZR_Image : public ZR_ObjectType, public ZR_Array2D<ZR_Colour> {
+ public:
+  ZR_Image();
+  // Pixels of rows 0..rows-1 by columns 0..cols-1, no defined value. The counts must be valid
+  // (Resize aborts on a count it cannot allocate).
+  ZR_Image(int rows, int cols);
+  ZR_Image(const ZR_Image& other);
+  ZR_Image& operator=(const ZR_Image& other) = default;
+  ~ZR_Image() override = default;
+
+  // 1, the image type code.
+  int32_t GetType() const override;
+  // (cols, rows) as floats: width, then height.
+  ZR_Vector2D GetSize() const;
+
+  // Sets the quality to 100, then reads the file with the reader its extension names (the text
+  // after the last '.', with A-Z lower-cased; the content never chooses). Returns that reader's
+  // result, or false with no message for an extension outside the table.
+  bool Load(const char* name);
+
+  // Readers of the system's own (image/readers/). Each returns true when the image holds the
+  // picture; a missing file gives false without a message (BIF: "Not enough bytes...").
+  bool LoadBMP(const char* name);
+  bool LoadGIF(const char* name);
+  bool LoadPPM(const char* name);
+  bool LoadPGM(const char* name);
+  bool LoadTGA(const char* name);
+  bool LoadHex(const char* name);
+  bool LoadForce(const char* name);
+  bool LoadBIF(const char* name);
+  // Readers over libpng, libtiff and the own JPEG decoder.
+  bool LoadPNG(const char* name);
+  bool LoadTIFF(const char* name);
+  bool LoadJPEG(const char* name);
+
+  // Decodes a whole JPEG stream held in memory with libjpeg; sets the quality to 100. Returns
+  // false with a message on a stream that is not JPEG, has 5 or more components, exceeds the
+  // size cap, or that libjpeg cannot get past. A stream that ends early still decodes (one
+  // warning line; the missing rows as libjpeg fills them).
+  bool ReadJPEG(const ZR_Array<unsigned char>& bytes);
+  // Encodes the image as a baseline JPEG of m_quality (libjpeg limits it to 1..100), top row
+  // first, into out at its exact length (indices 0..n-1). An image without pixels gives true and
+  // leaves out as it was. False, out untouched, when the stream does not fit in rows*cols*3 bytes
+  // (tiny images) or libjpeg fails.
+  bool EncodeJPEG(ZR_Array<unsigned char>& out) const;
+
+  // Takes the grey array's four bounds; every pixel becomes (g, g, g, 255).
+  void SetGrey(const ZR_Array2D<unsigned char>& grey);
+  // Takes the matrix's four bounds; every pixel becomes the grey level of its element stretched
+  // from the smallest to the largest finite element to 0..255 (all equal: black). Non-finite
+  // elements give black.
+  void SetFromFloats(const ZR_Array2D<float>& m);
+
+  int32_t m_quality;
+  ZR_String m_text;
+  ZR_Colour* m_background;
+};
+
+// Stretches the bytes in place so that the smallest becomes 0 and the largest 255,
+// (v - min) / (max - min) * 255 in single precision, rounded half away from zero. All bytes
+// equal: all become 0.
+void StretchGreyRange(ZR_Array2D<unsigned char>& grey);
+
+#endif  // IMAGE_ZR_IMAGE_H
