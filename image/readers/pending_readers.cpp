@@ -13,5 +13,3 @@ bool ZR_Image::LoadBIF(const char*) { return false; }
 bool ZR_Image::LoadPNG(const char*) { return false; }
 bool ZR_Image::LoadTIFF(const char*) { return false; }
 bool ZR_Image::LoadJPEG(const char*) { return false; }
-bool ZR_Image::ReadJPEG(const ZR_Array<unsigned char>&) { return false; }
-bool ZR_Image::EncodeJPEG(ZR_Array<unsigned char>&) const { return false; }
