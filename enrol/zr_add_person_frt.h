@@ -33,9 +33,9 @@ class EnrollError {
 //   empty unless its status is ZR_TEMPLATE_MADE or the plug-in left bytes behind on a failure.
 class FRpluginTemplateSet {
  public:
-  ZR_List<ZR_String> m_names;                       // plug-in name = its gallery table
-  ZR_List<ZR_Array<unsigned char>> m_templates;     // template bytes
-  ZR_List<int32_t> m_status;                        // ZR_TEMPLATE_NOT_ASKED / _FAILED / _MADE
+  ZR_List<ZR_String> m_names;                    // plug-in name = its gallery table
+  ZR_List<ZR_Array<unsigned char>> m_templates;  // template bytes
+  ZR_List<int32_t> m_status;                     // ZR_TEMPLATE_NOT_ASKED / _FAILED / _MADE
 
   FRpluginTemplateSet() = default;
   FRpluginTemplateSet(const FRpluginTemplateSet& other) = default;
