@@ -1,0 +1,201 @@
+// enrol/zr_sqlite_gallery.cpp: opening or creating the gallery file, its pragmas and tables, the
+// count queries and the outer batch transaction. The CREATE texts are kept byte for byte:
+// SQLite stores them in sqlite_master, where other tools read them.
+#include "enrol/zr_sqlite_gallery.h"
+
+#include <sqlite3.h>
+
+#include <iostream>
+
+#include "core/zr_file_system.h"
+#include "enrol/internal/table_name.h"
+
+namespace {
+
+void Print(const ZR_String& text) {
+  std::cout << text.m_text << std::endl;
+}
+
+}  // namespace
+
+ZR_SQliteGallery::ZR_SQliteGallery() : m_verbose(0), m_db(nullptr), m_plugins(4) {}
+
+ZR_SQliteGallery::~ZR_SQliteGallery() {
+  if (m_db != nullptr) sqlite3_close(m_db);
+  m_db = nullptr;
+  DeletePlugins();
+}
+
+bool ZR_SQliteGallery::ExecSQL(sqlite3* db, const char* sql, ZR_String& err) {
+  char* message = nullptr;
+  if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
+  // A failure without a message (a null connection) still names its cause.
+  err = ZR_String("SQL error: ") + (message != nullptr ? message : sqlite3_errmsg(db));
+  sqlite3_free(message);
+  return false;
+}
+
+bool ZR_SQliteGallery::OpenDB(const char* path) {
+  if (m_verbose) Print(ZR_String("Opening Gallery ") + path);
+  if (m_db != nullptr) sqlite3_close(m_db);
+  m_db = nullptr;
+  m_path = path;
+  CreateFolderPath(m_path.GetFolder().m_text);
+
+  if (sqlite3_open_v2(m_path.m_text, &m_db,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                      nullptr) != SQLITE_OK) {
+    m_error = ZR_String("OpenDB() Can't open: ") + m_path + sqlite3_errmsg(m_db);
+    sqlite3_close(m_db);
+    m_db = nullptr;
+    if (m_verbose) Print(m_error);
+    return false;
+  }
+  ZR_String local;
+  for (const char* pragma :
+       {"PRAGMA cache_size = -100000", "PRAGMA foreign_keys = ON", "PRAGMA synchronous = OFF"}) {
+    if (!ExecSQL(m_db, pragma, local)) {
+      m_error = ZR_String("OpenDB() ") + local;
+      sqlite3_close(m_db);
+      m_db = nullptr;
+      if (m_verbose) Print(m_error);
+      return false;
+    }
+  }
+  if (m_verbose) Print(ZR_String("sqlite3_threadsafe() = ") + ZR_String(sqlite3_threadsafe()));
+  if (!CreateTables()) return false;
+
+  ZR_String plugin_errors;  // a plug-in that fails to load is no failure of the gallery
+  LoadPlugins(m_path.m_text, plugin_errors);
+
+  ZR_String failures;
+  for (uint32_t i = 0; i < m_plugins.m_count; ++i) {
+    if (CreateFRtable(m_plugins[i])) continue;
+    if (m_verbose) Print(ZR_String("Failed to create FR table ") + m_plugins[i]->m_name);
+    failures += m_error;
+    failures += "\n";
+  }
+  if (failures.m_length == 1) return true;
+  m_error = failures;
+  if (m_verbose) Print(m_error);
+  return false;
+}
+
+bool ZR_SQliteGallery::CreateTables() {
+  if (m_db == nullptr) {
+    m_error = "CreateTables() m_db=0";
+    return false;
+  }
+  const char* people =
+      "CREATE TABLE IF NOT EXISTS "
+      "people("
+      "  person_id INTEGER PRIMARY KEY"
+      " ,name_id   TEXT"
+      " ,thumb_id     BLOB"
+      ");";
+  const char* images =
+      "CREATE TABLE IF NOT EXISTS "
+      "images("
+      "  image_id INTEGER PRIMARY KEY"
+      " ,person INTEGER REFERENCES people(person_id) ON UPDATE CASCADE ON DELETE CASCADE"
+      " ,name TEXT"
+      " ,jpeg BLOB"
+      " ,amod BLOB"
+      " ,thumb BLOB"
+      ");";
+  ZR_String local;
+  if (ExecSQL(m_db, people, local) && ExecSQL(m_db, images, local)) return true;
+  m_error = ZR_String("CreateTables() ") + local;
+  return false;
+}
+
+bool ZR_SQliteGallery::CreateFRtable(const ZR_FR_Plugin* p_FR) {
+  if (m_db == nullptr) {
+    m_error = "CreateFRtable() m_db=0";
+    return false;
+  }
+  if (p_FR == nullptr) {
+    m_error = "CreateFRtable() p_FR=0";
+    return false;
+  }
+  if (!ZR_IsUsableTableName(p_FR->m_name.m_text)) {
+    m_error = ZR_String("CreateFRtable() Error! plug-in name is not a usable table name: ") +
+              p_FR->m_name;
+    return false;
+  }
+  const ZR_String sql = ZR_String("CREATE TABLE IF NOT EXISTS ") + p_FR->m_name +
+                        "("
+                        "  fr_id INTEGER PRIMARY KEY"
+                        " ,image INTEGER REFERENCES images(image_id) ON UPDATE CASCADE ON "
+                        "DELETE CASCADE"
+                        " ,person_i INTEGER"
+                        " ,name_i TEXT"
+                        " ,template BLOB"
+                        ");";
+  ZR_String local;
+  if (ExecSQL(m_db, sql.m_text, local)) return true;
+  m_error = ZR_String("CreateFRtable() ") + local;
+  return false;
+}
+
+int32_t ZR_SQliteGallery::GetValFromDB(const char* query) {
+  if (m_db == nullptr) {
+    m_error = "GetValFromDB() m_db=0";
+    return -1;
+  }
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(m_db, query, -1, &statement, nullptr) != SQLITE_OK) {
+    m_error = ZR_String("GetValFromDB() Prepare Error: ") + sqlite3_errmsg(m_db);
+    sqlite3_finalize(statement);
+    return -1;
+  }
+  if (statement == nullptr) return -1;  // no statement in the text: no row
+  int32_t value = -1;
+  int rc;
+  while ((rc = sqlite3_step(statement)) == SQLITE_ROW) value = sqlite3_column_int(statement, 0);
+  if (rc != SQLITE_DONE) {
+    m_error = ZR_String("GetValFromDB() Step Error: ") + sqlite3_errmsg(m_db);
+    value = -1;
+  }
+  sqlite3_finalize(statement);
+  return value;
+}
+
+int32_t ZR_SQliteGallery::GetNumTemplatesDB(const char* fr_table) {
+  if (fr_table == nullptr) {
+    m_error = "GetNumTemplatesDB() error: fr_table=NULL";
+    return -1;
+  }
+  if (!ZR_IsUsableTableName(fr_table)) {
+    m_error = ZR_String("GetNumTemplatesDB() Error! not a usable table name: ") + fr_table;
+    return -1;
+  }
+  const ZR_String query = ZR_String("SELECT COUNT(fr_id) FROM ") + fr_table + ";";
+  return GetValFromDB(query.m_text);
+}
+
+bool ZR_SQliteGallery::BeginBatch() {
+  if (m_db == nullptr) {
+    m_error = "BeginBatch() m_db=0";
+    return false;
+  }
+  ZR_String local;
+  if (ExecSQL(m_db, "BEGIN TRANSACTION", local)) return true;
+  m_error = ZR_String("BeginBatch() ") + local;
+  return false;
+}
+
+bool ZR_SQliteGallery::EndBatch(bool commit) {
+  if (m_db == nullptr) {
+    m_error = "EndBatch() m_db=0";
+    return false;
+  }
+  ZR_String local;
+  if (commit && ExecSQL(m_db, "END TRANSACTION", local)) return true;
+  if (commit) m_error = ZR_String("EndBatch() ") + local;
+  // A failed commit may leave the transaction open; after some failures SQLite has already
+  // rolled it back, and this ROLLBACK then has nothing to do.
+  ZR_String ignored;
+  ExecSQL(m_db, "ROLLBACK TRANSACTION", ignored);
+  return false;
+}

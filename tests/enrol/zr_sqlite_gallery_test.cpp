@@ -1,0 +1,386 @@
+// tests/enrol/zr_sqlite_gallery_test.cpp: the gallery file: its exact schema, reopening, one
+// batch of hand-built records through all three inserts, rollback when a row or the commit fails,
+// the open failures and the texts of every operation on a closed gallery.
+#include "enrol/zr_sqlite_gallery.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/enrol/gallery_fixture.h"
+
+namespace {
+
+const char* const kPeopleSql =
+    "CREATE TABLE people(  person_id INTEGER PRIMARY KEY ,name_id   TEXT ,thumb_id     BLOB)";
+const char* const kImagesSql =
+    "CREATE TABLE images(  image_id INTEGER PRIMARY KEY ,person INTEGER REFERENCES "
+    "people(person_id) ON UPDATE CASCADE ON DELETE CASCADE ,name TEXT ,jpeg BLOB ,amod BLOB "
+    ",thumb BLOB)";
+const char* const kAlphaSql =
+    "CREATE TABLE Alpha(  fr_id INTEGER PRIMARY KEY ,image INTEGER REFERENCES images(image_id) "
+    "ON UPDATE CASCADE ON DELETE CASCADE ,person_i INTEGER ,name_i TEXT ,template BLOB)";
+
+std::optional<std::string> Text(const char* s) {
+  return std::string(s);
+}
+
+FRpluginTemplateSet Templates(std::vector<std::string> names, std::vector<int32_t> status,
+                              const std::string& bytes) {
+  FRpluginTemplateSet set;
+  for (size_t k = 0; k < names.size(); ++k) {
+    set.m_names.Add(names[k].c_str());
+    set.m_templates.Add(ZR_Bytes(status[k] == 1 ? bytes + names[k] : std::string()));
+    set.m_status.Add(status[k]);
+  }
+  return set;
+}
+
+// "A": two images, best 1; "B": no image; "C": one image, best -1, an empty landmark blob. The
+// template sets ask Alpha's table for rows of statuses 1 and 0 (A) and 1 (C).
+ZR_List<ZR_AddPersonFRT> Batch() {
+  ZR_List<ZR_AddPersonFRT> batch;
+  ZR_AddPersonFRT a;
+  a.m_person_id = 1;
+  a.m_name = "A";
+  for (const char* n : {"0", "1"}) {
+    a.m_thumbnails.Add(ZR_Bytes(std::string("thumbA") + n));
+    a.m_face_jpegs.Add(ZR_Bytes(std::string("jpegA") + n));
+    a.m_landmark_blobs.Add(ZR_Bytes(std::string("amodA") + n));
+  }
+  a.m_best_image = 1;
+  a.m_template_sets.Add(Templates({"Beta", "Alpha"}, {-1, 1}, "tA0"));
+  a.m_template_sets.Add(Templates({"Alpha"}, {0}, "tA1"));
+  batch.Add(a);
+
+  ZR_AddPersonFRT b;
+  b.m_person_id = 2;
+  b.m_name = "B";
+  batch.Add(b);
+
+  ZR_AddPersonFRT c;
+  c.m_person_id = 3;
+  c.m_name = "C";
+  c.m_thumbnails.Add(ZR_Bytes("thumbC0"));
+  c.m_face_jpegs.Add(ZR_Bytes("jpegC0"));
+  c.m_landmark_blobs.Add(ZR_Bytes(""));
+  c.m_template_sets.Add(Templates({"Alpha", "Alpha"}, {1, 1}, "tC0"));
+  batch.Add(c);
+  return batch;
+}
+
+ZR_FR_Plugin* Named(const char* name) {
+  ZR_FR_Plugin* plugin = new ZR_FR_Plugin;
+  plugin->m_name = name;
+  return plugin;
+}
+
+size_t Count(const std::string& gallery, const std::string& table) {
+  return ZR_Query(gallery, "SELECT * FROM " + table + ";").size();
+}
+
+}  // namespace
+
+TEST(ZrSqliteGallery, NewFileHoldsExactlyTheSchemaAndReopenKeepsRows) {
+  ZR_TempFolder temp;
+  const std::string path = temp / "data/FR/g.gal";  // the folders do not exist yet
+  {
+    ZR_SQliteGallery gallery;
+    ASSERT_TRUE(gallery.OpenDB(path.c_str())) << gallery.m_error.m_text;
+    ZR_List<ZR_AddPersonFRT> batch = Batch();
+    ASSERT_TRUE(gallery.AddToPeopleTable(batch));
+  }
+  const std::vector<ZR_Row> schema =
+      ZR_Query(path, "SELECT sql FROM sqlite_master ORDER BY rowid;");
+  ASSERT_EQ(2u, schema.size());
+  EXPECT_EQ(Text(kPeopleSql), schema[0][0]);
+  EXPECT_EQ(Text(kImagesSql), schema[1][0]);
+
+  ZR_SQliteGallery gallery;
+  ASSERT_TRUE(gallery.OpenDB(path.c_str()));
+  ZR_List<ZR_AddPersonFRT> batch = Batch();
+  ASSERT_TRUE(gallery.AddToPeopleTable(batch));
+  EXPECT_EQ(3, batch[0].m_person_id);  // rows 1 and 2 came from the first open
+  EXPECT_EQ(4, batch[2].m_person_id);
+  EXPECT_EQ(4, gallery.GetValFromDB("SELECT COUNT(person_id) FROM people;"));
+}
+
+TEST(ZrSqliteGallery, StoresOneBatchInAllThreeTables) {
+  ZR_DataFolder data;
+  data.AddPlugin(ZR_TEST_PLUGIN_ALPHA, "Alpha.so");
+  ZR_SQliteGallery gallery;
+  ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str())) << gallery.m_error.m_text;
+  const std::vector<ZR_Row> schema = ZR_Query(data.Gallery(), "SELECT sql FROM sqlite_master;");
+  ASSERT_EQ(3u, schema.size());
+  EXPECT_EQ(Text(kAlphaSql), schema[2][0]);
+
+  ZR_List<ZR_AddPersonFRT> batch = Batch();
+  ASSERT_TRUE(gallery.AddToPeopleTable(batch));
+  ASSERT_TRUE(gallery.AddToImagesTable(batch));
+  ASSERT_TRUE(gallery.AddToFRTable(batch, "Alpha"));
+
+  EXPECT_EQ(1, batch[0].m_person_id);
+  EXPECT_EQ(2, batch[1].m_person_id);  // no image: no row, the number stays
+  EXPECT_EQ(2, batch[2].m_person_id);
+  const std::vector<ZR_Row> people =
+      ZR_Query(data.Gallery(), "SELECT person_id, name_id, thumb_id FROM people;");
+  const std::vector<ZR_Row> expected_people = {{Text("1"), Text("A"), Text("thumbA1")},
+                                               {Text("2"), Text("C"), Text("thumbC0")}};
+  EXPECT_EQ(expected_people, people);
+
+  ASSERT_EQ(2u, batch[0].m_image_ids.m_count);
+  EXPECT_EQ(1, batch[0].m_image_ids[0]);
+  EXPECT_EQ(2, batch[0].m_image_ids[1]);
+  EXPECT_EQ(0u, batch[1].m_image_ids.m_count);
+  ASSERT_EQ(1u, batch[2].m_image_ids.m_count);
+  EXPECT_EQ(3, batch[2].m_image_ids[0]);
+  const std::vector<ZR_Row> images =
+      ZR_Query(data.Gallery(), "SELECT image_id, person, name, jpeg, amod, thumb FROM images;");
+  const std::vector<ZR_Row> expected_images = {
+      {Text("1"), Text("1"), Text("A"), Text("jpegA0"), Text("amodA0"), Text("thumbA0")},
+      {Text("2"), Text("1"), Text("A"), Text("jpegA1"), Text("amodA1"), Text("thumbA1")},
+      {Text("3"), Text("2"), Text("C"), Text("jpegC0"), std::nullopt, Text("thumbC0")}};
+  EXPECT_EQ(expected_images, images);
+
+  // Status 1 gives a row, 0 and -1 none, and only the first entry of a name counts.
+  const std::vector<ZR_Row> templates =
+      ZR_Query(data.Gallery(), "SELECT fr_id, image, person_i, name_i, template FROM Alpha;");
+  const std::vector<ZR_Row> expected_templates = {
+      {Text("1"), Text("1"), Text("1"), Text("A"), Text("tA0Alpha")},
+      {Text("2"), Text("3"), Text("2"), Text("C"), Text("tC0Alpha")}};
+  EXPECT_EQ(expected_templates, templates);
+  EXPECT_EQ(2, gallery.GetNumTemplatesDB("Alpha"));
+  EXPECT_EQ(3, gallery.GetValFromDB("SELECT COUNT(image_id) FROM images;"));
+}
+
+// A trigger refuses the inserts of one table: that operation writes nothing and fails without a
+// text; inside BeginBatch a failed images insert also takes the people rows with it.
+TEST(ZrSqliteGallery, RollsBackEveryRowOfAFailedOperation) {
+  const struct {
+    const char* table;
+    bool batch_unit;
+    bool people, images, fr;  // expected results
+    size_t people_rows, image_rows, fr_rows;
+  } cases[] = {
+      {"people", false, false, false, false, 0, 0, 0},
+      {"images", false, true, false, false, 2, 0, 0},
+      {"images", true, true, false, false, 0, 0, 0},
+      {"Alpha", false, true, true, false, 2, 3, 0},
+      {"Alpha", true, true, true, false, 2, 3, 0},
+  };
+  for (const auto& c : cases) {
+    ZR_DataFolder data;
+    data.AddPlugin(ZR_TEST_PLUGIN_ALPHA, "Alpha.so");
+    ZR_SQliteGallery gallery;
+    ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str()));
+    ASSERT_TRUE(ZR_Exec(data.Gallery(), std::string("CREATE TRIGGER refuse BEFORE INSERT ON ") +
+                                            c.table + " BEGIN SELECT RAISE(ABORT,'x'); END;"));
+    gallery.m_error = "before";
+    ZR_List<ZR_AddPersonFRT> batch = Batch();
+    if (c.batch_unit) {
+      ASSERT_TRUE(gallery.BeginBatch());
+    }
+    const bool people = gallery.AddToPeopleTable(batch);
+    const bool images = people && gallery.AddToImagesTable(batch);
+    if (c.batch_unit) {
+      EXPECT_EQ(images, gallery.EndBatch(images)) << c.table;
+    }
+    const bool fr = images && gallery.AddToFRTable(batch, "Alpha");
+    EXPECT_EQ(c.people, people) << c.table;
+    EXPECT_EQ(c.images, images) << c.table;
+    EXPECT_EQ(c.fr, fr) << c.table;
+    EXPECT_STREQ("before", gallery.m_error.m_text) << c.table;
+    EXPECT_EQ(c.people_rows, Count(data.Gallery(), "people")) << c.table << c.batch_unit;
+    EXPECT_EQ(c.image_rows, Count(data.Gallery(), "images")) << c.table << c.batch_unit;
+    EXPECT_EQ(c.fr_rows, Count(data.Gallery(), "Alpha")) << c.table;
+    // The next batch goes in: no transaction was left open.
+    ZR_Exec(data.Gallery(), "DROP TRIGGER refuse;");
+    ZR_List<ZR_AddPersonFRT> next = Batch();
+    EXPECT_TRUE(gallery.AddToPeopleTable(next)) << c.table;
+  }
+}
+
+// A commit that fails (a deferred foreign key, checked only at COMMIT) is rolled back and
+// reported, never taken for success.
+TEST(ZrSqliteGallery, AFailedCommitRollsBackAndFails) {
+  ZR_DataFolder data;
+  ZR_SQliteGallery gallery;
+  ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str()));
+  ASSERT_TRUE(ZR_Exec(data.Gallery(),
+                      "CREATE TABLE trap(x INTEGER REFERENCES images(image_id) DEFERRABLE "
+                      "INITIALLY DEFERRED);"
+                      "CREATE TRIGGER spring AFTER INSERT ON people BEGIN INSERT INTO trap "
+                      "VALUES(-5); END;"));
+  ZR_List<ZR_AddPersonFRT> batch = Batch();
+  EXPECT_FALSE(gallery.AddToPeopleTable(batch));
+  EXPECT_STREQ("AddToPeopleTable() SQL error: FOREIGN KEY constraint failed",
+               gallery.m_error.m_text);
+  EXPECT_EQ(0u, Count(data.Gallery(), "people"));
+
+  ASSERT_TRUE(gallery.BeginBatch());
+  EXPECT_TRUE(gallery.AddToPeopleTable(batch));  // inside the batch the check waits for the end
+  EXPECT_FALSE(gallery.EndBatch(true));
+  EXPECT_STREQ("EndBatch() SQL error: FOREIGN KEY constraint failed", gallery.m_error.m_text);
+  EXPECT_EQ(0u, Count(data.Gallery(), "people"));
+  ZR_Exec(data.Gallery(), "DROP TRIGGER spring;");
+  EXPECT_TRUE(gallery.AddToPeopleTable(batch));
+}
+
+// A blob SQLite refuses to bind (longer than its length limit) fails the row instead of being
+// stored as NULL.
+TEST(ZrSqliteGallery, ABlobTheDatabaseRefusesFailsTheRow) {
+  ZR_DataFolder data;
+  ZR_SQliteGallery gallery;
+  ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str()));
+  ZR_List<ZR_AddPersonFRT> batch;
+  ZR_AddPersonFRT person;
+  person.m_name = "A";
+  person.m_face_jpegs.Add(ZR_Bytes("j"));
+  person.m_thumbnails.Add(ZR_Bytes("a thumbnail of 24 bytes"));
+  batch.Add(person);
+  // The row itself (name "A", thumbnail NULL) would fit in the limit; the thumbnail does not.
+  sqlite3_limit(gallery.m_db, SQLITE_LIMIT_LENGTH, 12);
+  EXPECT_FALSE(gallery.AddToPeopleTable(batch));
+  EXPECT_EQ(0u, Count(data.Gallery(), "people"));
+}
+
+TEST(ZrSqliteGallery, OpenFailuresGiveTheirTexts) {
+  const struct {
+    const char* what;
+    std::string (*prepare)(const ZR_DataFolder&);  // returns the expected text
+    bool closed;
+  } cases[] = {
+      {"the file is a folder",
+       [](const ZR_DataFolder& d) {
+         std::filesystem::create_directories(d.Gallery());
+         return "OpenDB() Can't open: " + d.Gallery() + "unable to open database file";
+       },
+       true},
+      {"the file is text",
+       [](const ZR_DataFolder& d) {
+         FILE* f = std::fopen(d.Gallery().c_str(), "w");
+         std::fputs("this is not a database, but it is long enough to look like a file", f);
+         std::fclose(f);
+         return std::string("OpenDB() SQL error: file is not a database");
+       },
+       true},
+      {"an index is named images",
+       [](const ZR_DataFolder& d) {
+         ZR_Exec(d.Gallery(), "CREATE TABLE t(a); CREATE INDEX images ON t(a);");
+         return std::string("CreateTables() SQL error: there is already an index named images");
+       },
+       false},
+      {"a plug-in is named 1abc",
+       [](const ZR_DataFolder& d) {
+         d.AddPlugin(ZR_TEST_PLUGIN_ALPHA, "Alpha.so");
+         d.AddPlugin(ZR_TEST_PLUGIN_BAD1, "Bad1.so");
+         return std::string(
+             "CreateFRtable() Error! plug-in name is not a usable table name: 1abc\n");
+       },
+       false},
+  };
+  for (const auto& c : cases) {
+    ZR_DataFolder data;
+    const std::string expected = c.prepare(data);
+    ZR_SQliteGallery gallery;
+    EXPECT_FALSE(gallery.OpenDB(data.Gallery().c_str())) << c.what;
+    EXPECT_EQ(expected, std::string(gallery.m_error.m_text)) << c.what;
+    EXPECT_EQ(c.closed, gallery.m_db == nullptr) << c.what;
+  }
+}
+
+TEST(ZrSqliteGallery, VerboseOpenNamesTheTableItCannotCreate) {
+  ZR_DataFolder data;
+  data.AddPlugin(ZR_TEST_PLUGIN_BAD1, "Bad1.so");
+  ZR_SQliteGallery gallery;
+  gallery.m_verbose = 1;
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(gallery.OpenDB(data.Gallery().c_str()));
+  const std::string refused =
+      "CreateFRtable() Error! plug-in name is not a usable table name: 1abc";
+  EXPECT_EQ("Opening Gallery " + data.Gallery() + "\nsqlite3_threadsafe() = 1\n" +
+                "Loading 1 FR Plugins\nLoading Bad1\nFailed to create FR table 1abc\n" + refused +
+                "\n\n",
+            testing::internal::GetCapturedStdout());
+  EXPECT_EQ(1u, gallery.m_plugins.m_count);  // the plug-ins stay loaded
+}
+
+// A name that would be SQL of its own is refused before it reaches a statement.
+TEST(ZrSqliteGallery, HostilePluginNamesCannotTouchTheSchema) {
+  ZR_DataFolder data;
+  data.AddPlugin(ZR_TEST_PLUGIN_INJECT, "Inject.so");
+  ZR_SQliteGallery gallery;
+  EXPECT_FALSE(gallery.OpenDB(data.Gallery().c_str()));
+  EXPECT_EQ(2u, ZR_Query(data.Gallery(), "SELECT sql FROM sqlite_master;").size());
+
+  for (const char* name : {"people", "IMAGES", "Images", "sqlite_x", "SQLITE_stat1", "a b",
+                           "t(a);DROP TABLE people;--", "", "1abc", "x\ny"}) {
+    ZR_FR_Plugin* plugin = Named(name);
+    EXPECT_FALSE(gallery.CreateFRtable(plugin)) << name;
+    EXPECT_EQ(0, std::string(gallery.m_error.m_text).find("CreateFRtable() Error!")) << name;
+    ZR_List<ZR_AddPersonFRT> batch = Batch();
+    EXPECT_FALSE(gallery.AddToFRTable(batch, name)) << name;
+    EXPECT_EQ(-1, gallery.GetNumTemplatesDB(name)) << name;
+    delete plugin;
+  }
+  EXPECT_EQ(2u, ZR_Query(data.Gallery(), "SELECT sql FROM sqlite_master;").size());
+  ZR_FR_Plugin* plain = Named("_Alpha_2");
+  EXPECT_TRUE(gallery.CreateFRtable(plain));
+  delete plain;
+  EXPECT_EQ(0, gallery.GetNumTemplatesDB("_alpha_2"));
+}
+
+TEST(ZrSqliteGallery, EmptyBatchesAndQueries) {
+  ZR_DataFolder data;
+  ZR_SQliteGallery gallery;
+  ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str()));
+  ZR_List<ZR_AddPersonFRT> empty;
+  EXPECT_FALSE(gallery.AddToPeopleTable(empty));
+  EXPECT_STREQ("AddToPeopleTable() no people", gallery.m_error.m_text);
+  EXPECT_FALSE(gallery.AddToImagesTable(empty));
+  EXPECT_STREQ("AddToImagesTable() no people", gallery.m_error.m_text);
+  EXPECT_FALSE(gallery.AddToFRTable(empty, "Alpha"));
+  EXPECT_STREQ("Alpha AddToFRTable() no people", gallery.m_error.m_text);
+
+  ZR_List<ZR_AddPersonFRT> no_images;
+  no_images.Add(ZR_AddPersonFRT());
+  EXPECT_TRUE(gallery.AddToPeopleTable(no_images));
+  EXPECT_TRUE(gallery.AddToImagesTable(no_images));
+  EXPECT_EQ(0, gallery.GetValFromDB("SELECT COUNT(person_id) FROM people;"));
+
+  EXPECT_EQ(-1, gallery.GetValFromDB("SELEC nothing;"));
+  EXPECT_STREQ("GetValFromDB() Prepare Error: near \"SELEC\": syntax error",
+               gallery.m_error.m_text);
+  EXPECT_EQ(-1, gallery.GetValFromDB("SELECT person_id FROM people;"));  // no row
+  EXPECT_EQ(-1, gallery.GetValFromDB(""));
+  EXPECT_EQ(-1, gallery.GetNumTemplatesDB(nullptr));
+  EXPECT_STREQ("GetNumTemplatesDB() error: fr_table=NULL", gallery.m_error.m_text);
+  EXPECT_EQ(-1, gallery.GetNumTemplatesDB("Missing"));
+  EXPECT_STREQ("GetValFromDB() Prepare Error: no such table: Missing", gallery.m_error.m_text);
+}
+
+TEST(ZrSqliteGallery, EveryOperationOnAClosedGalleryNamesItself) {
+  ZR_SQliteGallery gallery;
+  ZR_List<ZR_AddPersonFRT> batch = Batch();
+  ZR_FR_Plugin plugin;
+  const struct {
+    std::function<bool()> call;
+    const char* text;
+  } cases[] = {
+      {[&] { return gallery.CreateTables(); }, "CreateTables() m_db=0"},
+      {[&] { return gallery.CreateFRtable(&plugin); }, "CreateFRtable() m_db=0"},
+      {[&] { return gallery.AddToPeopleTable(batch); }, "AddToPeopleTable() m_db=0"},
+      {[&] { return gallery.AddToImagesTable(batch); }, "AddToImagesTable() m_db=0"},
+      {[&] { return gallery.AddToFRTable(batch, "Alpha"); }, "Alpha AddToFRTable() m_db=0"},
+      {[&] { return gallery.GetValFromDB("SELECT 1;") != -1; }, "GetValFromDB() m_db=0"},
+      {[&] { return gallery.BeginBatch(); }, "BeginBatch() m_db=0"},
+      {[&] { return gallery.EndBatch(true); }, "EndBatch() m_db=0"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_FALSE(c.call()) << c.text;
+    EXPECT_STREQ(c.text, gallery.m_error.m_text);
+  }
+}
