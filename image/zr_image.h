@@ -79,6 +79,23 @@ class ZR_Image : public ZR_ObjectType, public ZR_Array2D<ZR_Colour> {
   // elements give black.
   void SetFromFloats(const ZR_Array2D<float>& m);
 
+  // Resampling (image/zr_image_resample.cpp). Every size is checked before a float becomes an
+  // int, so NaN, infinite or degenerate input fails cleanly.
+
+  // Separable Gaussian blur in place: weights w[i] = IntegrateGaussian(sigma, i - 0.5, i + 0.5) /
+  // (sigma sqrt(2 pi)) for |i| <= radius, not renormalised; a neighbour beyond the bounds is the
+  // centre pixel; alpha becomes 255. sigma not positive and finite, radius < 0 or above 65535:
+  // nothing changes.
+  void Smooth(float sigma, int radius);
+  // Replaces the pixels by new_rows x new_cols bilinear samples at the new pixel centres; when
+  // shrinking either way and smooth is set, blurs first with sigma f / 8 and radius round(f / 2),
+  // f = (rows / new_rows + cols / new_cols) / 2. Then quality 100, the notice text, no
+  // background. The same size changes nothing at all. Throws ZR_ImageException "ZR_Image::
+  // ResizeImage() Error! : image too small for resizing!\n" for fewer than 2 rows or columns and
+  // "...: cannot resize to R x C (rows x columns)\n" for a side of 0 or a size past the image cap;
+  // the image is then unchanged.
+  void ResizeImage(unsigned new_rows, unsigned new_cols, bool smooth);
+
   int32_t m_quality;
   ZR_String m_text;
   ZR_Colour* m_background;
