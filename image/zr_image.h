@@ -13,6 +13,8 @@
 #include "core/zr_point.h"
 #include "image/zr_colour.h"
 
+class ZR_AnnoModel2D;
+
 // The one-line notice every constructed image carries as its text.
 constexpr char kZrImageNotice[] = "Quillbeck image: pixel rows from the bottom up, R G B A\n";
 
@@ -79,8 +81,9 @@ class ZR_Image : public ZR_ObjectType, public ZR_Array2D<ZR_Colour> {
   // elements give black.
   void SetFromFloats(const ZR_Array2D<float>& m);
 
-  // Resampling (image/zr_image_resample.cpp). Every size is checked before a float becomes an
-  // int, so NaN, infinite or degenerate input fails cleanly.
+  // Resampling and crops (image/zr_image_resample.cpp, image/zr_image_crops.cpp). Positions are
+  // normalised (x = column / width, y = row / height from the bottom); every size is checked
+  // before a float becomes an int, so NaN, infinite or degenerate input fails cleanly.
 
   // Separable Gaussian blur in place: weights w[i] = IntegrateGaussian(sigma, i - 0.5, i + 0.5) /
   // (sigma sqrt(2 pi)) for |i| <= radius, not renormalised; a neighbour beyond the bounds is the
@@ -95,6 +98,23 @@ class ZR_Image : public ZR_ObjectType, public ZR_Array2D<ZR_Colour> {
   // "...: cannot resize to R x C (rows x columns)\n" for a side of 0 or a size past the image cap;
   // the image is then unchanged.
   void ResizeImage(unsigned new_rows, unsigned new_cols, bool smooth);
+  // Replaces the image by its region origin..corner, 96 rows high and as wide as the region's
+  // aspect gives (at least 1, at most 16 times the height); outside the image the background
+  // colour, or opaque black. Then quality 100, the notice text, no background. False, nothing
+  // changed, for an image without pixels or a region that is empty, inverted, not finite or
+  // wider than 16:1.
+  bool CropThumbnail(const ZR_Vector2D& origin, const ZR_Vector2D& corner);
+  // Fills dest with the region origin..corner, 600 rows high (width as for the thumbnail),
+  // opaque black outside; dest keeps its quality, text and background, this image is unchanged
+  // (dest may be this image). False, dest untouched, as for CropThumbnail.
+  bool CropRegion(ZR_Image& dest, const ZR_Vector2D& origin, const ZR_Vector2D& corner) const;
+  // Crops the face into dest: h = 1.6 x the distance from the eyes' midpoint to the chin (point
+  // n / 2 of "FACE"); the region is centred on the middle of the "FACE" box across and half h
+  // above the chin, h (1 + margin) high and aspect times that wide, cut with CropRegion. Then
+  // maps every point of model into the crop's normalised coordinates. False, dest and model
+  // untouched, when "FACE", "RIGHT EYE" or "LEFT EYE" is missing or has no points, or the region
+  // is refused (the chin on the eye line, landmarks not finite, margin <= -1, aspect <= 0).
+  bool CropFace(ZR_AnnoModel2D& model, float margin, float aspect, ZR_Image& dest) const;
 
   int32_t m_quality;
   ZR_String m_text;

@@ -16,6 +16,8 @@
 #include "core/zr_vector.h"
 #include "face/annotation/zr_annotation2d.h"
 
+class ZR_Image;
+
 // ZR_AnnoModel2D: the annotations of one face, in order, held by value.
 //   Layout (plug-in contract): ZR_ObjectType (type code 4), the annotation list base
 //     ZR_List<ZR_Annotation2D> (grow step 10), then int32 m_flag.
@@ -78,6 +80,14 @@ class ZR_AnnoModel2D : public ZR_ObjectType, public ZR_List<ZR_Annotation2D> {
   // "MOUTH" included, is dropped; the model flag stays. A group with fewer points than the table
   // names loses the missing points and the fixed indices past its new end.
   void ReduceLayout();
+
+  // Crops image in place to the box of the included annotations (include flag non-zero), grown
+  // on each side by margin times its size (the thumbnail takes (0.3, 0.4)), with
+  // ZR_Image::CropThumbnail, and maps every point of every annotation into the crop's
+  // normalised coordinates. False, image and points untouched, when there is no included point,
+  // the box has no width or height or a point is not finite. Defined in zr_image
+  // (image/zr_anno_crop.cpp), since it crops an image: callers link zr_image.
+  bool CropAndNormalise(ZR_Image& image, const ZR_Vector2D& margin);
 
   // The "amod" landmark blob (face/annotation/zr_landmark_blob.cpp): int32 model flag, int32
   // annotation count, then each annotation's entry (ZR_Annotation2D::Serialise), little-endian,
