@@ -2,14 +2,7 @@
 // ZR_Image::Load links while they arrive one per file.
 #include "image/zr_image.h"
 
-bool ZR_Image::LoadBMP(const char*) { return false; }
 bool ZR_Image::LoadGIF(const char*) { return false; }
-bool ZR_Image::LoadPPM(const char*) { return false; }
-bool ZR_Image::LoadPGM(const char*) { return false; }
-bool ZR_Image::LoadTGA(const char*) { return false; }
-bool ZR_Image::LoadHex(const char*) { return false; }
-bool ZR_Image::LoadForce(const char*) { return false; }
-bool ZR_Image::LoadBIF(const char*) { return false; }
 bool ZR_Image::LoadPNG(const char*) { return false; }
 bool ZR_Image::LoadTIFF(const char*) { return false; }
 bool ZR_Image::LoadJPEG(const char*) { return false; }
