@@ -6,7 +6,12 @@
 
 #include <string>
 
+#include "tests/image/image_file_writers.h"
+#include "tests/image/jpeg/libjpeg_fixture.h"
+
 namespace {
+
+using namespace image_files;
 
 TEST(ZrImage, ConstructorsSetQualityNoticeAndNoBackground) {
   ZR_Image empty;
@@ -62,6 +67,53 @@ TEST(ZrImage, LayoutIsTypeBaseThenPixelsThenFields) {
             reinterpret_cast<const char*>(&image.m_text));
   EXPECT_LT(reinterpret_cast<const char*>(&image.m_text),
             reinterpret_cast<const char*>(&image.m_background));
+}
+
+// Which reader Load picks is told by the content each file holds: a name whose extension is in
+// the table loads its picture, any other fails without a word.
+TEST(ZrImageLoad, ChoosesTheReaderByExtensionAlone) {
+  ZR_TempFolder dir;
+  const Picture pic = MakeCornerPicture();
+  jpeg_fixture::EncodeOptions opt;
+  const Bytes jpeg = jpeg_fixture::EncodePicture(8, 8, opt);
+  const Bytes pgm = MakePgm(pic);
+  ASSERT_TRUE(WriteTiff(dir / "tiff.bytes", pic));
+  const Bytes tiff = ReadFile(dir / "tiff.bytes");
+  dir.Write("dir.old/x");
+  const struct {
+    const char* name;
+    const Bytes* content;
+    bool loads;
+  } cases[] = {
+      {"a.JPG", &jpeg, true},     {"b.Jpeg", &jpeg, true},       {"c.jpe", &jpeg, true},
+      {"d.b.pgm", &pgm, true},    {"e.PGM", &pgm, true},         {"f.TiF", &tiff, true},
+      {"g.tiff", &tiff, false},   {"h.jfif", &jpeg, false},      {"noext", &pgm, false},
+      {"trail.", &pgm, false},    {"dir.old/file", &pgm, false}, {"i.pgm ", &pgm, false},
+  };
+  for (const auto& c : cases) {
+    WriteFile(dir / c.name, *c.content);
+    ZR_Image image;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(c.loads, image.Load((dir / c.name).c_str())) << c.name;
+    const std::string err = testing::internal::GetCapturedStderr();
+    if (!c.loads) {
+      EXPECT_EQ("", err) << c.name;
+    }
+  }
+}
+
+TEST(ZrImageLoad, ContentNeverChoosesAndQualityIsResetEvenOnFailure) {
+  ZR_TempFolder dir;
+  WriteFile(dir / "x.bmp", MakePng(MakeCornerPicture()));
+  ZR_Image image;
+  image.m_quality = 5;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(image.Load((dir / "x.bmp").c_str()));
+  EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find(" is NOT a BMP File"));
+  EXPECT_EQ(100, image.m_quality);
+  image.m_quality = 7;
+  EXPECT_FALSE(image.Load((dir / "missing.png").c_str()));
+  EXPECT_EQ(100, image.m_quality);
 }
 
 TEST(ZrImageLoad, NamesOutsideTheTableFailSilentlyAndQualityIsReset) {
