@@ -35,7 +35,7 @@ for entry in "${pids[@]}"; do
   pid=${entry%%:*}
   name=${entry#*:}
   if wait "$pid"; then
-    printf '%-20s ok (%s)\n' "$name" "$(grep -m1 -o 'stat::number_of_executed_units: [0-9]*' "$scratch/$name.log" | awk '{print $2 " runs"}')"
+    printf '%-20s ok (%s)\n' "$name" "$(grep -a -m1 -o 'stat::number_of_executed_units: [0-9]*' "$scratch/$name.log" | awk '{print $2 " runs"}')"
   else
     printf '%-20s FAILED\n' "$name"
     tail -n 60 "$scratch/$name.log"
