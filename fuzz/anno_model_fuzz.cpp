@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "face/annotation/zr_anno_model2d.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
@@ -15,20 +16,12 @@ constexpr int kMaxRecords = 8;
 
 volatile float g_sink;
 
-#define CHECK(condition)                                                               \
-  do {                                                                                 \
-    if (!(condition)) {                                                                \
-      std::fprintf(stderr, "anno_model: %s failed (line %d)\n", #condition, __LINE__); \
-      std::abort();                                                                    \
-    }                                                                                  \
-  } while (0)
-
 void Touch(const ZR_AnnoModel2D& m) {
   float x = float(m.m_flag);
   for (uint32_t a = 0; a < m.m_count; ++a) {
     const ZR_Annotation2D& annotation = m[a];
     const ZR_String& name = annotation.m_name;
-    CHECK(name.m_length >= 1 && name.m_text[name.m_length - 1] == 0);
+    FUZZ_CHECK(name.m_length >= 1 && name.m_text[name.m_length - 1] == 0);
     for (uint32_t i = 0; i < name.m_length; ++i) x += name.m_text[i];
     for (uint32_t i = 0; i < annotation.m_fixed.m_count; ++i) x += float(annotation.m_fixed[i]);
     for (uint32_t i = 0; i < annotation.m_count; ++i) x += annotation[i].x + annotation[i].y;
@@ -41,25 +34,22 @@ void Touch(const ZR_AnnoModel2D& m) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::vector<uint8_t> bytes(data, data + size);
-  bytes.reserve(size + 1);
-  FILE* f = fmemopen(bytes.data(), size, "rb");
-  CHECK(f != nullptr);
+  FuzzStream stream(data, size);
+  FILE* f = stream.get();
   ZR_AnnoModel2D m;
   for (int i = 0; i < kMaxRecords && m.Read(f) != nullptr; ++i) {
-    CHECK(m.m_count <= m.m_capacity);
+    FUZZ_CHECK(m.m_count <= m.m_capacity);
     Touch(m);
     const ZR_AnnoModel2D copy(m);
     Touch(copy);
     // A copy re-derives padded names from their text, so it may only find a name earlier.
     for (const char* name : {"FACE", "NOSE", "LEFT EYE", "MOUTH"}) {
       const int32_t found = m.FindAnnotation(name), copied = copy.FindAnnotation(name);
-      CHECK(found < 0 || (copied >= 0 && copied <= found));
+      FUZZ_CHECK(found < 0 || (copied >= 0 && copied <= found));
     }
     ZR_Vector2D min, max;
     g_sink = m.GetBoundingBox(min, max, 1).x + copy.GetBoundingBox(min, max, 0).y;
   }
   Touch(m);
-  std::fclose(f);
   return 0;
 }

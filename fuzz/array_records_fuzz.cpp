@@ -15,6 +15,7 @@
 #include "core/zr_list.h"
 #include "core/zr_point.h"
 #include "core/zr_string.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
@@ -29,53 +30,29 @@ void Touch(const void* p, size_t n) {
   g_sink = x;
 }
 
-// A broken invariant names itself before the abort the fuzzing engine reports.
-#define CHECK(condition)                                                                  \
-  do {                                                                                    \
-    if (!(condition)) {                                                                   \
-      std::fprintf(stderr, "array_records: %s failed (line %d)\n", #condition, __LINE__); \
-      std::abort();                                                                       \
-    }                                                                                     \
-  } while (0)
-
-class Stream {
- public:
-  Stream(const uint8_t* data, size_t size) : m_bytes(data, data + size) {
-    m_bytes.reserve(size + 1);
-    m_file = fmemopen(m_bytes.data(), size, "rb");
-    CHECK(m_file != nullptr);
-  }
-  ~Stream() { std::fclose(m_file); }
-  FILE* get() const { return m_file; }
-
- private:
-  std::vector<uint8_t> m_bytes;
-  FILE* m_file;
-};
-
 // Writes what was read and reads it again: the two arrays must hold the same bytes.
 template <class A>
 void RoundTrip(const A& a, size_t element_bytes) {
   // Room for the record and the zero that fmemopen adds after written bytes.
   std::vector<uint8_t> buffer(48 + size_t(a.m_count) * element_bytes);
   FILE* out = fmemopen(buffer.data(), buffer.size(), "w+b");
-  CHECK(out != nullptr);
-  CHECK(a.Write(out) == out && std::fflush(out) == 0);
+  FUZZ_CHECK(out != nullptr);
+  FUZZ_CHECK(a.Write(out) == out && std::fflush(out) == 0);
   std::rewind(out);
   A b;
-  CHECK(b.Read(out) == out);
+  FUZZ_CHECK(b.Read(out) == out);
   std::fclose(out);
-  CHECK(b.m_count == a.m_count && b.m_lo == a.m_lo && b.m_hi == a.m_hi);
-  if (a.m_count != 0) CHECK(std::memcmp(a.Block(), b.Block(), a.m_count * element_bytes) == 0);
+  FUZZ_CHECK(b.m_count == a.m_count && b.m_lo == a.m_lo && b.m_hi == a.m_hi);
+  if (a.m_count != 0) FUZZ_CHECK(std::memcmp(a.Block(), b.Block(), a.m_count * element_bytes) == 0);
 }
 
 template <class T>
 void Array(const uint8_t* data, size_t size, bool writable) {
-  Stream s(data, size);
+  FuzzStream s(data, size);
   ZR_Array<T> a;
   for (int i = 0; i < kMaxRecords && a.Read(s.get()); ++i) {
-    CHECK(a.m_count == uint32_t(a.m_hi) - uint32_t(a.m_lo) + 1u);
-    CHECK(uint64_t(a.m_count) * zr_element_record<T>::kBytes <= size);
+    FUZZ_CHECK(a.m_count == uint32_t(a.m_hi) - uint32_t(a.m_lo) + 1u);
+    FUZZ_CHECK(uint64_t(a.m_count) * zr_element_record<T>::kBytes <= size);
     if (a.m_count != 0) Touch(&a[a.m_lo], sizeof(T) * a.m_count);
     if constexpr (zr_element_record<T>::kPlain)
       if (writable) RoundTrip(a, sizeof(T));
@@ -83,14 +60,14 @@ void Array(const uint8_t* data, size_t size, bool writable) {
 }
 
 void Array2D(const uint8_t* data, size_t size) {
-  Stream s(data, size);
+  FuzzStream s(data, size);
   ZR_Array2D<float> a;
   for (int i = 0; i < kMaxRecords && a.Read(s.get()); ++i) {
     if (a.m_count == 0) {
-      CHECK(a.m_rows == 0 && a.m_cols == 0 && a.m_row_table.m_count == 0);
+      FUZZ_CHECK(a.m_rows == 0 && a.m_cols == 0 && a.m_row_table.m_count == 0);
       continue;
     }
-    CHECK(int64_t(a.m_rows) * a.m_cols == a.m_count && a.m_lo == 0);
+    FUZZ_CHECK(int64_t(a.m_rows) * a.m_cols == a.m_count && a.m_lo == 0);
     float x = 0;
     for (int32_t r = a.m_row_lo; r <= a.m_row_hi; ++r)
       for (int32_t c = a.m_col_lo; c <= a.m_col_hi; ++c) x += a[r][c];
@@ -101,30 +78,30 @@ void Array2D(const uint8_t* data, size_t size) {
 
 template <class T>
 void List(const uint8_t* data, size_t size) {
-  Stream s(data, size);
+  FuzzStream s(data, size);
   ZR_List<T> list;
   for (int i = 0; i < kMaxRecords && list.Read(s.get()); ++i) {
-    CHECK(list.m_count <= list.m_capacity);
+    FUZZ_CHECK(list.m_count <= list.m_capacity);
     for (uint32_t k = 0; k < list.m_count; ++k) Touch(&list[k], sizeof(T));
   }
   for (uint32_t k = 0; k < list.m_count; ++k) Touch(&list[k], sizeof(T));
 }
 
 void String(const uint8_t* data, size_t size) {
-  Stream s(data, size);
+  FuzzStream s(data, size);
   ZR_String text;
   for (int i = 0; i < kMaxRecords && text.Read(s.get()); ++i) {
-    CHECK(text.m_length == std::strlen(text.m_text) + 1);
+    FUZZ_CHECK(text.m_length == std::strlen(text.m_text) + 1);
     ZR_String copy = text;
     copy += text;
-    CHECK(copy.m_length == 2 * text.m_length - 1);
+    FUZZ_CHECK(copy.m_length == 2 * text.m_length - 1);
     Touch(copy.m_text, copy.m_length);
   }
 }
 
 template <class T>
 void Value(const uint8_t* data, size_t size) {
-  Stream s(data, size);
+  FuzzStream s(data, size);
   T value;
   for (int i = 0; i < kMaxRecords && value.Read(s.get()); ++i) Touch(&value, sizeof value);
 }

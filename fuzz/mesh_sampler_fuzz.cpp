@@ -8,20 +8,13 @@
 #include <vector>
 
 #include "core/zr_sampler2d.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
 constexpr int kMaxRecords = 8;
 
 volatile float g_sink;
-
-#define CHECK(condition)                                                                 \
-  do {                                                                                   \
-    if (!(condition)) {                                                                  \
-      std::fprintf(stderr, "mesh_sampler: %s failed (line %d)\n", #condition, __LINE__); \
-      std::abort();                                                                      \
-    }                                                                                    \
-  } while (0)
 
 // Sums every value of the sampler, so that each element is read.
 float TouchAll(const ZR_Sampler2D& s) {
@@ -48,21 +41,18 @@ float TouchAll(const ZR_Sampler2D& s) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::vector<uint8_t> bytes(data, data + size);
-  bytes.reserve(size + 1);
-  FILE* f = fmemopen(bytes.data(), size, "rb");
-  CHECK(f != nullptr);
+  FuzzStream stream(data, size);
+  FILE* f = stream.get();
   ZR_Sampler2D s;
   for (int i = 0; i < kMaxRecords && s.Read(f) != nullptr; ++i) {
-    CHECK(s.m_format == 5);
+    FUZZ_CHECK(s.m_format == 5);
     // Each record element takes at least 8 bytes of input: nothing was sized past the bytes.
     const uint64_t elements = uint64_t(s.m_points.m_count) + s.m_weights.m_count +
                               s.m_coordinates.m_count + s.m_triangles.m_count +
                               s.m_index_sets.m_count;
-    CHECK(elements * 8 <= size);
+    FUZZ_CHECK(elements * 8 <= size);
     g_sink = TouchAll(s);
   }
   g_sink = TouchAll(s);  // also what a failed read left behind
-  std::fclose(f);
   return 0;
 }
