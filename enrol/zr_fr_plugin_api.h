@@ -9,7 +9,7 @@
 
 /* The objects handed to YV_GenerateTemplate are the system's own, passed by address. Their memory
  * layouts are part of the contract: a plug-in that reads them is compiled with the same compiler
- * family against image/zr_image.h, face/annotation/zr_anno_model2d.h and core/zr_array.h, and
+ * family against image/zr_image.h, annotation/zr_anno_model2d.h and core/zr_array.h, and
  * uses only their inline members (it links nothing of the system). */
 #ifdef __cplusplus
 class ZR_Image;

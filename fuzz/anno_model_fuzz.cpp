@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "face/annotation/zr_anno_model2d.h"
+#include "annotation/zr_anno_model2d.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // image/zr_anno_crop.cpp: ZR_AnnoModel2D::CropAndNormalise, the thumbnail cut around the
 // landmarks. It is a member of the annotation model but crops an image, so it is defined here in
 // zr_image (which builds on zr_annotation) and not in zr_annotation, which knows no images.
-#include "face/annotation/zr_anno_model2d.h"
+#include "annotation/zr_anno_model2d.h"
 
 #include "image/internal/crop_region.h"
 #include "image/zr_image.h"

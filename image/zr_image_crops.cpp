@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "face/annotation/zr_anno_model2d.h"
+#include "annotation/zr_anno_model2d.h"
 #include "image/internal/crop_region.h"
 #include "image/internal/resample_support.h"
 #include "image/zr_bilinear.h"

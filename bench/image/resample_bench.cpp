@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "face/annotation/zr_anno_model2d.h"
+#include "annotation/zr_anno_model2d.h"
 #include "image/zr_image.h"
 
 namespace {

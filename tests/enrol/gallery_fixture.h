@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "enrol/zr_add_person_frt.h"
-#include "face/annotation/zr_anno_model2d.h"
+#include "annotation/zr_anno_model2d.h"
 #include "image/zr_image.h"
 #include "tests/support/zr_temp_folder.h"
 

@@ -1,7 +1,7 @@
 // tests/image/zr_anno_crop_test.cpp: ZR_AnnoModel2D::CropAndNormalise, the thumbnail cut around the
 // landmarks: the grown box, which annotations shape it, the mapping of every point, and the boxes
 // it refuses without touching the image or the model.
-#include "face/annotation/zr_anno_model2d.h"
+#include "annotation/zr_anno_model2d.h"
 
 #include <cmath>
 #include <cstring>

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "face/annotation/zr_anno_model2d.h"
+#include "annotation/zr_anno_model2d.h"
 
 namespace {
 

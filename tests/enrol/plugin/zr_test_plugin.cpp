@@ -20,7 +20,7 @@
 
 #include "core/zr_array.h"
 #include "enrol/zr_fr_plugin_api.h"
-#include "face/annotation/zr_anno_model2d.h"
+#include "annotation/zr_anno_model2d.h"
 #include "image/zr_image.h"
 
 #ifndef ZRTP_GEN_SAFE

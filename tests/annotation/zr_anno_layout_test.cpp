@@ -1,6 +1,6 @@
-// tests/face/zr_anno_layout_test.cpp: the layout code of small models and the rewrite of a full
+// tests/annotation/zr_anno_layout_test.cpp: the layout code of small models and the rewrite of a full
 // layout into the reduced one, on a synthetic model whose points name their group and index.
-#include "face/annotation/zr_anno_model2d.h"
+#include "annotation/zr_anno_model2d.h"
 
 #include <string>
 #include <vector>

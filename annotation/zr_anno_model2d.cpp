@@ -1,6 +1,6 @@
-// face/annotation/zr_anno_model2d.cpp: ZR_AnnoModel2D: copies, the model record, lookup by name
+// annotation/zr_anno_model2d.cpp: ZR_AnnoModel2D: copies, the model record, lookup by name
 // and the bounding box.
-#include "face/annotation/zr_anno_model2d.h"
+#include "annotation/zr_anno_model2d.h"
 
 #include <limits>
 

@@ -1,5 +1,5 @@
-// tests/face/zr_annotation2d_test.cpp: the annotation defaults, assignment, and the boxes.
-#include "face/annotation/zr_annotation2d.h"
+// tests/annotation/zr_annotation2d_test.cpp: the annotation defaults, assignment, and the boxes.
+#include "annotation/zr_annotation2d.h"
 
 #include <gtest/gtest.h>
 

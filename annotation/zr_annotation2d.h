@@ -1,8 +1,8 @@
-// face/annotation/zr_annotation2d.h: ZR_Annotation2D, one named group of landmark points, and its
+// annotation/zr_annotation2d.h: ZR_Annotation2D, one named group of landmark points, and its
 // model-file record. The object is handed to plug-ins inside ZR_AnnoModel2D, so its bases and
 // fields, in order and width, are a contract.
-#ifndef FACE_ANNOTATION_ZR_ANNOTATION2D_H
-#define FACE_ANNOTATION_ZR_ANNOTATION2D_H
+#ifndef ANNOTATION_ZR_ANNOTATION2D_H
+#define ANNOTATION_ZR_ANNOTATION2D_H
 
 #include <cstdint>
 #include <cstdio>
@@ -55,7 +55,7 @@ class ZR_Annotation2D : public ZR_ObjectType, public ZR_List<ZR_Vector2D> {
   // gives pixels).
   ZR_Vector2D GetScaledCentre(const ZR_Vector2D& scale) const;
 
-  // Moves point index to target and drags its neighbours (face/annotation/zr_move_point.cpp).
+  // Moves point index to target and drags its neighbours (annotation/zr_move_point.cpp).
   // Two chains start at the point: backward (wrapping past point 0 on a closed contour) and
   // forward (never wrapping), each ending at a fixed index, the contour's end, or, on a closed
   // contour without fixed indices, once every other point has joined. With three or more points
@@ -64,7 +64,7 @@ class ZR_Annotation2D : public ZR_ObjectType, public ZR_List<ZR_Vector2D> {
   // points outside the chains stay. An index past the last point changes nothing.
   void MovePoint(uint32_t index, const ZR_Vector2D& target);
 
-  // Appends this annotation's entry of the "amod" landmark blob (face/annotation/
+  // Appends this annotation's entry of the "amod" landmark blob (annotation/
   // zr_landmark_blob.cpp): int32 value, u8 open, u8 include, u8 red, green, blue, int32 name
   // length L with the zero, L name bytes, int32 p, p x (float32 x, y), int32 m, m x int32 fixed
   // indices; 21 + L + 8p + 4m bytes. False when the buffer cannot grow; it then keeps the bytes
@@ -84,4 +84,4 @@ static_assert(sizeof(ZR_Annotation2D) == 128,
               "plug-ins see two vptrs, the point list, value, name, fixed list, 3 flags, colour");
 #endif
 
-#endif  // FACE_ANNOTATION_ZR_ANNOTATION2D_H
+#endif  // ANNOTATION_ZR_ANNOTATION2D_H

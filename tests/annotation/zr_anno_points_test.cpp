@@ -1,6 +1,6 @@
-// tests/face/zr_anno_points_test.cpp: the scaled point list of a model and writing it back, with
+// tests/annotation/zr_anno_points_test.cpp: the scaled point list of a model and writing it back, with
 // the include flag taken as exactly 1.
-#include "face/annotation/zr_anno_model2d.h"
+#include "annotation/zr_anno_model2d.h"
 
 #include <gtest/gtest.h>
 

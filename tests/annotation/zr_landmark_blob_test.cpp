@@ -1,6 +1,6 @@
-// tests/face/zr_landmark_blob_test.cpp: the "amod" landmark blob: golden bytes of a known model,
+// tests/annotation/zr_landmark_blob_test.cpp: the "amod" landmark blob: golden bytes of a known model,
 // the entry sizes, a round trip through a reader of the layout, and the failure to grow.
-#include "face/annotation/zr_anno_model2d.h"
+#include "annotation/zr_anno_model2d.h"
 
 #include <cstdint>
 #include <cstring>

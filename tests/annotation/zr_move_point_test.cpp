@@ -1,7 +1,7 @@
-// tests/face/zr_move_point_test.cpp: dragging one point of a contour: which neighbours move, how
+// tests/annotation/zr_move_point_test.cpp: dragging one point of a contour: which neighbours move, how
 // far along a straight chain, that anchors stay, and that a closed contour without fixed indices
 // ends its walk.
-#include "face/annotation/zr_annotation2d.h"
+#include "annotation/zr_annotation2d.h"
 
 #include <cmath>
 #include <vector>

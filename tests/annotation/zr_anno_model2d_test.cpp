@@ -1,6 +1,6 @@
-// tests/face/zr_anno_model2d_test.cpp: the model record (golden bytes, cut and corrupt records),
+// tests/annotation/zr_anno_model2d_test.cpp: the model record (golden bytes, cut and corrupt records),
 // lookup by name and the model's bounding box.
-#include "face/annotation/zr_anno_model2d.h"
+#include "annotation/zr_anno_model2d.h"
 
 #include <gtest/gtest.h>
 
@@ -10,30 +10,19 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/mirror/annotation_record.h"
 #include "tests/support/zr_memory_file.h"
 #include "tests/support/zr_record_bytes.h"
 
 namespace {
-
-// One annotation record with a normal name record.
-ZR_RecordBytes& Annotation(ZR_RecordBytes& r, int32_t value, uint8_t include, uint8_t open,
-                           uint8_t flag, const std::string& name, std::vector<int32_t> fixed,
-                           std::vector<float> xy) {
-  r.I32(value).U8(include).U8(open).U8(flag).String(name).U8(10).U8(20).U8(30);
-  r.I32(int32_t(fixed.size()));
-  for (int32_t i : fixed) r.I32(i);
-  r.I32(int32_t(xy.size() / 2));
-  for (float v : xy) r.F32(v);
-  return r;
-}
 
 // Model flag 7 with "FACE" (value 5, include 1, open 0, flag 2, fixed 0 and 2, three points) and
 // "NOSE" (value -1, include 0, open 1, flag 1, no fixed, one point).
 std::vector<uint8_t> TwoAnnotationModel() {
   ZR_RecordBytes r;
   r.I32(7).I32(2);
-  Annotation(r, 5, 1, 0, 2, "FACE", {0, 2}, {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f});
-  Annotation(r, -1, 0, 1, 1, "NOSE", {}, {0.7f, 0.8f});
+  AnnotationRecord(r, 5, 1, 0, 2, "FACE", {0, 2}, {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f});
+  AnnotationRecord(r, -1, 0, 1, 1, "NOSE", {}, {0.7f, 0.8f});
   return r;
 }
 
@@ -95,7 +84,7 @@ TEST(ZrAnnoModel2D, ReadsTheGoldenRecord) {
 
 TEST(ZrAnnoModel2D, ReadingIntoAnAnnotationKeepsItsAlpha) {
   ZR_RecordBytes r;
-  Annotation(r, 1, 1, 1, 1, "X", {}, {});
+  AnnotationRecord(r, 1, 1, 1, 1, "X", {}, {});
   ZR_MemoryFile file(r);
   ZR_Annotation2D a;
   a.m_colour[3] = 7;

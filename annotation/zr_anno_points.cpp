@@ -1,7 +1,7 @@
-// face/annotation/zr_anno_points.cpp: the model's points as one scaled list and back. With
+// annotation/zr_anno_points.cpp: the model's points as one scaled list and back. With
 // included_only set, only annotations whose include flag is exactly 1 take part (the bounding
 // box, unlike these, takes any non-zero flag).
-#include "face/annotation/zr_anno_model2d.h"
+#include "annotation/zr_anno_model2d.h"
 
 namespace {
 

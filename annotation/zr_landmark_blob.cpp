@@ -1,9 +1,9 @@
-// face/annotation/zr_landmark_blob.cpp: the "amod" landmark blob, one model as raw little-endian
+// annotation/zr_landmark_blob.cpp: the "amod" landmark blob, one model as raw little-endian
 // values with no gaps: int32 model flag, int32 count, then per annotation int32 value, u8 open,
 // u8 include, u8 red, green, blue, int32 name length L (with the zero), L name bytes, int32 point
 // count, x and y float32 per point, int32 fixed-index count, the int32 indices. Plug-ins and peers
 // read it back from the gallery, so its bytes are a contract.
-#include "face/annotation/zr_anno_model2d.h"
+#include "annotation/zr_anno_model2d.h"
 
 #include <cstdint>
 #include <cstring>

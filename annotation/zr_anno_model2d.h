@@ -1,8 +1,8 @@
-// face/annotation/zr_anno_model2d.h: ZR_AnnoModel2D, the landmark set of one face as an ordered
+// annotation/zr_anno_model2d.h: ZR_AnnoModel2D, the landmark set of one face as an ordered
 // list of named annotations, its model-file record, lookup by name and the bounding box. Plug-ins
 // receive it by pointer, so its bases and field, in order and width, are a contract.
-#ifndef FACE_ANNOTATION_ZR_ANNO_MODEL2D_H
-#define FACE_ANNOTATION_ZR_ANNO_MODEL2D_H
+#ifndef ANNOTATION_ZR_ANNO_MODEL2D_H
+#define ANNOTATION_ZR_ANNO_MODEL2D_H
 
 #include <cstdint>
 #include <cstdio>
@@ -14,7 +14,7 @@
 #include "core/zr_point.h"
 #include "core/zr_string.h"
 #include "core/zr_vector.h"
-#include "face/annotation/zr_annotation2d.h"
+#include "annotation/zr_annotation2d.h"
 
 class ZR_Image;
 
@@ -57,7 +57,7 @@ class ZR_AnnoModel2D : public ZR_ObjectType, public ZR_List<ZR_Annotation2D> {
   // (see ZR_Annotation2D::GetBoundingBox).
   ZR_Vector2D GetBoundingBox(ZR_Vector2D& min, ZR_Vector2D& max, uint8_t included_only) const;
 
-  // Geometry (face/annotation/zr_anno_points.cpp, zr_anno_layout.cpp). With included_only
+  // Geometry (annotation/zr_anno_points.cpp, zr_anno_layout.cpp). With included_only
   // non-zero only annotations whose include flag is exactly 1 take part; the bounding box, by
   // contrast, takes every non-zero flag.
 
@@ -89,7 +89,7 @@ class ZR_AnnoModel2D : public ZR_ObjectType, public ZR_List<ZR_Annotation2D> {
   // (image/zr_anno_crop.cpp), since it crops an image: callers link zr_image.
   bool CropAndNormalise(ZR_Image& image, const ZR_Vector2D& margin);
 
-  // The "amod" landmark blob (face/annotation/zr_landmark_blob.cpp): int32 model flag, int32
+  // The "amod" landmark blob (annotation/zr_landmark_blob.cpp): int32 model flag, int32
   // annotation count, then each annotation's entry (ZR_Annotation2D::Serialise), little-endian,
   // no gaps. Serialise fills out with the blob at indices 0..n-1 and returns true; false, out
   // untouched, when the working buffer cannot grow. SerialiseInto appends the same bytes to out
@@ -102,4 +102,4 @@ class ZR_AnnoModel2D : public ZR_ObjectType, public ZR_List<ZR_Annotation2D> {
 static_assert(sizeof(ZR_AnnoModel2D) == 56, "plug-ins see two vptrs, the list, the model flag");
 #endif
 
-#endif  // FACE_ANNOTATION_ZR_ANNO_MODEL2D_H
+#endif  // ANNOTATION_ZR_ANNO_MODEL2D_H

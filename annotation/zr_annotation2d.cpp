@@ -1,7 +1,7 @@
-// face/annotation/zr_annotation2d.cpp: ZR_Annotation2D, its record reader and the annotation list
+// annotation/zr_annotation2d.cpp: ZR_Annotation2D, its record reader and the annotation list
 // reader. Counts and name lengths from a file are checked against the bytes left before anything
 // is allocated.
-#include "face/annotation/zr_annotation2d.h"
+#include "annotation/zr_annotation2d.h"
 
 #include <cstring>
 #include <limits>

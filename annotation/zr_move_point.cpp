@@ -1,8 +1,8 @@
-// face/annotation/zr_move_point.cpp: ZR_Annotation2D::MovePoint, which drags a point's neighbours
+// annotation/zr_move_point.cpp: ZR_Annotation2D::MovePoint, which drags a point's neighbours
 // along a curve through them. Each chain runs from the moved point to an anchor (a fixed index or
 // the end of the contour); its inner points move by (1 - u) of the displacement, u being their
 // parameter on the curve, so the pull fades from the moved point to the anchor.
-#include "face/annotation/zr_annotation2d.h"
+#include "annotation/zr_annotation2d.h"
 
 #include "core/zr_bspline_curve.h"
 #include "core/zr_vector.h"

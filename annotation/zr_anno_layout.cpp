@@ -1,7 +1,7 @@
-// face/annotation/zr_anno_layout.cpp: the landmark layout code (0 full or unknown, 1 reduced,
+// annotation/zr_anno_layout.cpp: the landmark layout code (0 full or unknown, 1 reduced,
 // 2 coarse) and the rewrite of a full-layout model into the reduced layout, whose groups take
 // fixed subsets of the full layout's points. The refinement's point sources rely on this table.
-#include "face/annotation/zr_anno_model2d.h"
+#include "annotation/zr_anno_model2d.h"
 
 #include <cstddef>
 
