@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "face/annotation/zr_anno_model2d.h"
+#include "annotation/zr_anno_model2d.h"
 #include "image/internal/resample_support.h"
 
 namespace {

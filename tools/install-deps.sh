@@ -11,7 +11,7 @@ packages=(
   libboost-filesystem-dev libboost-thread-dev libboost-system-dev libboost-chrono-dev
   libtbb-dev
   libopencv-core-dev libopencv-imgproc-dev libopencv-objdetect-dev
-  libdlib-dev libdlib19.1
+  libdlib-dev libdlib19.1 libblas-dev liblapack-dev
   opencv-data libdlib-data
   clang libclang-rt-14-dev
 )

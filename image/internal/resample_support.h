@@ -1,5 +1,5 @@
-// image/internal/resample_support.h: helpers shared by the resampler and the crops: rounding of
-// finite sizes and handing a freshly sampled pixel array over to an image without a copy.
+// image/internal/resample_support.h: helpers shared by the resampler and the crops: handing a
+// freshly sampled pixel array over to an image without a copy.
 #ifndef IMAGE_INTERNAL_RESAMPLE_SUPPORT_H
 #define IMAGE_INTERNAL_RESAMPLE_SUPPORT_H
 
@@ -8,16 +8,7 @@
 
 #include "core/zr_array.h"
 #include "core/zr_array2d.h"
-
-// v rounded half away from zero; v must be finite and within +-2^31 (callers check).
-inline int64_t ZR_RoundHalfAway(float v) {
-  const double d = v;
-  const int64_t k = int64_t(d);  // toward zero, exact for floats in range
-  const double frac = d - double(k);
-  if (frac >= 0.5) return k + 1;
-  if (frac <= -0.5) return k - 1;
-  return k;
-}
+#include "core/zr_rounding.h"
 
 // Swaps the blocks, bounds and row tables of two arrays; the row pointers stay valid because each
 // block moves with its own table.
