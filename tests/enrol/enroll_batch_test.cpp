@@ -203,7 +203,8 @@ TEST(EnrollPeopleBatch, StoresTheBatchAsOneUnitAndLogsIt) {
        images_failed, 4, 0, 0, 0, 0, 0},
       {"templates refused",
        "CREATE TRIGGER t BEFORE INSERT ON Alpha BEGIN SELECT RAISE(ABORT,'x'); END;",
-       "AddToFRTable Failed (Alpha)\n" + stored_log, 3, 2, 3, 1, 2, 0},
+       "AddToFRTable Failed (Alpha): Alpha AddToFRTable() Step Error: x\n" + stored_log, 3, 2, 3, 1,
+       2, 0},
       // A deferred foreign key is checked only at the commit, which then fails.
       {"commit failed",
        "CREATE TABLE trap(x INTEGER REFERENCES images(image_id) DEFERRABLE INITIALLY DEFERRED);"
