@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -302,16 +303,18 @@ TEST(ZrSqliteGallery, OpenFailuresGiveTheirTexts) {
 TEST(ZrSqliteGallery, VerboseOpenNamesTheTableItCannotCreate) {
   ZR_DataFolder data;
   data.AddPlugin(ZR_TEST_PLUGIN_BAD1, "Bad1.so");
-  ZR_SQliteGallery gallery;
+  std::ostringstream console;
+  ZR_SQliteGallery gallery(console);
   gallery.m_verbose = 1;
   testing::internal::CaptureStdout();
   EXPECT_FALSE(gallery.OpenDB(data.Gallery().c_str()));
+  EXPECT_EQ("", testing::internal::GetCapturedStdout());
   const std::string refused =
       "CreateFRtable() Error! plug-in name is not a usable table name: 1abc";
   EXPECT_EQ("Opening Gallery " + data.Gallery() + "\nsqlite3_threadsafe() = 1\n" +
                 "Loading 1 FR Plugins\nLoading Bad1\nFailed to create FR table 1abc\n" + refused +
                 "\n\n",
-            testing::internal::GetCapturedStdout());
+            console.str());
   EXPECT_EQ(1u, gallery.m_plugins.m_count);  // the plug-ins stay loaded
 }
 
