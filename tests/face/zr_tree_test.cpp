@@ -16,6 +16,8 @@
 
 namespace {
 
+using namespace zr_regressor_fixtures;
+
 using Bytes = std::vector<uint8_t>;
 
 // The tree header both forms share, with the given parameters, flag and empty vectors.
