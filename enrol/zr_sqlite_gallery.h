@@ -115,8 +115,9 @@ class ZR_SQliteGallery {
   // Fills set for one enrolled image: per plug-in in list order its name, a template and a
   // status: ZR_TEMPLATE_NOT_ASKED (empty template) when its generation is not thread-safe, else
   // ZR_TEMPLATE_MADE when YV_GenerateTemplate, given an array of YV_GetTemplateSize bytes,
-  // returned non-zero, and ZR_TEMPLATE_FAILED when it returned 0, the size was negative or the
-  // plug-in threw. Safe to call from every worker at once.
+  // returned non-zero, and ZR_TEMPLATE_FAILED when it returned 0, the size was negative or above
+  // the gallery's blob limit (then nothing is allocated), or the plug-in threw. Safe to call from
+  // every worker at once.
   void GenerateTemplates(ZR_Image* image, ZR_AnnoModel2D* model, FRpluginTemplateSet& set) const;
 };
 
