@@ -69,9 +69,11 @@ int32_t jpeg_decoder_core::NextMarker() {
   }
 }
 
-int32_t jpeg_decoder_core::ReadMarkers() {
+int32_t jpeg_decoder_core::ReadMarkers(bool after_scan) {
   for (;;) {
     int32_t m = NextMarker();
+    // Some encoders end the last restart interval with a marker too; it has no segment.
+    if (after_scan && m >= kRst0 && m <= kRst7) continue;
     if ((m >= kSof0 && m <= kSof3) || (m >= kSof5 && m <= kSof7) ||
         (m >= kSof9 && m <= kSof11) || (m >= kSof13 && m <= kSof15) || m == kSoi ||
         m == kEoi || m == kSos)
@@ -296,7 +298,7 @@ void jpeg_decoder_core::CheckAndBuildTables() {
 }
 
 bool jpeg_decoder_core::ScanSetup() {
-  int32_t m = ReadMarkers();
+  int32_t m = ReadMarkers(m_scans_seen > 0);
   if (m == kEoi) return false;
   if (m != kSos) fail(kStatusUnexpectedMarker);
   if (++m_scans_seen > kMaxScans) fail(kStatusBadScanLayout);

@@ -129,7 +129,10 @@ class jpeg_decoder_core {
   // Markers and set-up (markers.cpp).
   void LocateSoi();
   void ReadFirstFrameMarker();
-  int32_t ReadMarkers();
+  // Reads segments up to the next frame, scan, SOI or EOI marker and returns it. after_scan: the
+  // reading follows a scan's entropy-coded data, where an RSTn written after the last restart
+  // interval is passed over; anywhere else an RSTn fails with kStatusUnexpectedMarker.
+  int32_t ReadMarkers(bool after_scan = false);
   int32_t NextMarker();
   void SkipSegment();
   void ReadDht();
