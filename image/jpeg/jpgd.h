@@ -1,6 +1,6 @@
 // image/jpeg/jpgd.h: the system's own JPEG file decoder (Huffman-coded ITU-T T.81 with 8-bit
-// samples: baseline, extended sequential and progressive frames, grey or YCbCr in the layouts
-// H1V1, H2V1, H1V2, H2V2). Input comes through a stream; the result is 4 bytes per pixel.
+// samples: baseline, extended sequential and progressive frames, grey, YCbCr or RGB in the
+// layouts H1V1, H2V1, H1V2, H2V2). Input comes through a stream; the result is 4 bytes per pixel.
 // Everything it refuses ends in one of the status codes below; no input makes it read or write
 // outside its buffers.
 #ifndef IMAGE_JPEG_JPGD_H

@@ -18,6 +18,7 @@ int32_t jpeg_decoder_core::start() {
       if (!ScanSetup()) fail(kStatusUnexpectedMarker);
       CheckSequentialScan();
     }
+    ChooseColourSpace();
     m_ready = true;
     return 0;
   } catch (const failure&) {
