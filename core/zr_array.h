@@ -91,8 +91,9 @@ class ZR_Array {
   // (defined in core/zr_vector.h).
   void Fill(const T& value);
 
-  // Writes the record: u64 count, i64 lo, i64 hi, then the elements lo..hi in one write. Returns
-  // the stream, or null at a short write. For 4-byte plain elements and bytes.
+  // Writes the record: u64 count, i64 lo, i64 hi, then the elements lo..hi (plain ones in one
+  // write). Returns the stream, or null at a short write. For 4-byte plain elements, bytes and
+  // ZR_Vector elements.
   FILE* Write(FILE* f) const;
 
   // Reads a record written by Write (or of ZR_Vector2D, zr_coord, ZR_Barys elements). The count
@@ -134,8 +135,8 @@ struct zr_array_record_header {
 
 template <class T>
 FILE* ZR_Array<T>::Write(FILE* f) const {
-  static_assert(zr_element_record<T>::kDefined && zr_element_record<T>::kPlain,
-                "arrays are written for 4-byte plain elements and bytes only");
+  static_assert(zr_element_record<T>::kDefined && zr_element_record<T>::kWritable,
+                "arrays are written for 4-byte plain elements, bytes and ZR_Vector only");
   const uint64_t count = m_count;
   const int64_t lo = m_lo, hi = m_hi;
   if (!ZR_WriteValue(f, count) || !ZR_WriteValue(f, lo) || !ZR_WriteValue(f, hi)) return nullptr;

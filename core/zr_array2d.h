@@ -1,7 +1,7 @@
 // core/zr_array2d.h: ZR_Array2D<T>, a row-major block over rowLo..rowHi x colLo..colHi with a
-// table of biased row pointers, and the record of its float instance. The layout is handed to
-// plug-ins inside ZR_Image, so the fields are a contract. rows * cols is taken in 64 bits: a
-// product past the 32-bit element count is an allocation failure, never a wrapped size.
+// table of biased row pointers, and its record (plain elements and ZR_Vector elements). The layout
+// is handed to plug-ins inside ZR_Image, so the fields are a contract. rows * cols is taken in 64
+// bits: a product past the 32-bit element count is an allocation failure, never a wrapped size.
 #ifndef CORE_ZR_ARRAY2D_H
 #define CORE_ZR_ARRAY2D_H
 
@@ -82,9 +82,9 @@ class ZR_Array2D : public ZR_Array<T> {
   }
 
   // Writes the four bounds (int32 each), then the array record of the block. Returns the stream,
-  // or null at a short write. Float only.
+  // or null at a short write. For 4-byte plain elements, bytes and ZR_Vector elements (each
+  // element of a ZR_Array2D<ZR_Vector> is a float array record).
   FILE* Write(FILE* f) const {
-    static_assert(std::is_same_v<T, float>, "the 2-D record exists for float only");
     if (!ZR_WriteValue(f, m_row_lo) || !ZR_WriteValue(f, m_row_hi) || !ZR_WriteValue(f, m_col_lo) ||
         !ZR_WriteValue(f, m_col_hi))
       return nullptr;
@@ -94,10 +94,12 @@ class ZR_Array2D : public ZR_Array<T> {
   // Reads a record written by Write. A block of count 0 reads as the empty 2-D array whatever the
   // bounds say. Returns the stream, or null, leaving the array as it was, at a short read of the
   // bounds or the block header, or when the block's range is bad, does not start at 0, does not
-  // hold rows * cols elements or needs more bytes than the stream has left. At a short element
-  // read (streams of unknown size only) it returns null and the array is empty. Float only.
+  // hold rows * cols elements or needs more bytes than the stream has left (ZR_Vector elements
+  // count their 24-byte headers). At a short or refused element read it returns null and the
+  // array is empty. For the element types of zr_element_record.
   FILE* Read(FILE* f) {
-    static_assert(std::is_same_v<T, float>, "the 2-D record exists for float only");
+    using record = zr_element_record<T>;
+    static_assert(record::kDefined, "this element type has no 2-D record");
     int32_t bounds[4];
     zr_array_record_header header;
     int32_t lo, hi;
@@ -110,9 +112,9 @@ class ZR_Array2D : public ZR_Array<T> {
     const int64_t rows = int64_t(bounds[1]) - bounds[0] + 1;
     const int64_t cols = int64_t(bounds[3]) - bounds[2] + 1;
     if (lo != 0 || rows < 1 || cols < 1 || rows * cols != n) return nullptr;
-    if (!ZR_RecordFits(f, n, sizeof(T))) return nullptr;
+    if (!ZR_RecordFits(f, n, record::kBytes)) return nullptr;
     Resize(bounds[0], bounds[1], bounds[2], bounds[3]);
-    if (!ZR_ReadValues(f, this->Block(), n)) {
+    if (!record::Read(f, this->Block(), n)) {
       Resize(0, 0);
       return nullptr;
     }

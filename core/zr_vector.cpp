@@ -1,6 +1,8 @@
-// core/zr_vector.cpp: ZR_Vector arithmetic. Every sum starts from 0 and adds one single-precision
-// term at a time in index order, so results match across compilers (no contraction, no reordering).
+// core/zr_vector.cpp: ZR_Vector arithmetic and its element record. Every sum starts from 0 and adds
+// one single-precision term at a time in index order, so results match across compilers.
 #include "core/zr_vector.h"
+
+#include "core/zr_zero_based.h"
 
 #include <cassert>
 #include <cmath>
@@ -95,4 +97,23 @@ std::ostream& operator<<(std::ostream& out, const ZR_Vector& v) {
   out << " ZR_Array( " << v.m_lo << " " << v.m_hi << " )";
   for (uint32_t k = 0; k < v.m_count; ++k) out << " " << v.Block()[k];
   return out << "\n";
+}
+
+bool zr_element_record<ZR_Vector>::ReadOne(FILE* f, ZR_Vector& v) {
+  if (v.ZR_Array<float>::Read(f) == nullptr) return false;
+  if (!ZR_IsZeroBased(v)) return false;
+  if (v.m_count == 0) v.Resize(0, -1);
+  return true;
+}
+
+bool zr_element_record<ZR_Vector>::Read(FILE* f, ZR_Vector* e, uint32_t n) {
+  for (uint32_t i = 0; i < n; ++i)
+    if (!ReadOne(f, e[i])) return false;
+  return true;
+}
+
+bool zr_element_record<ZR_Vector>::Write(FILE* f, const ZR_Vector* e, uint32_t n) {
+  for (uint32_t i = 0; i < n; ++i)
+    if (e[i].ZR_Array<float>::Write(f) == nullptr) return false;
+  return true;
 }
