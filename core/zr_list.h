@@ -132,9 +132,15 @@ class ZR_List {
   // count is short, negative, or needs more bytes than the stream has left, or an element is
   // short. The list is cleared first; for int lists a short element keeps the values read so
   // far, for every other list a failure leaves it empty. A count of 0 keeps the grow step; any
-  // other count becomes the grow step (one block of exactly count slots). For int, ZR_Vector2D
-  // and ZR_TRIANGLE; other element readers go through ReadInPlace.
+  // other count becomes the grow step (one block of exactly count slots). For int, ZR_Vector2D,
+  // ZR_TRIANGLE, zr_coord and lists of those (each element a list record of its own); other
+  // element readers go through ReadInPlace.
   FILE* Read(FILE* f);
+
+  // Writes a list record: int32 count, then each element's record in order (numbers as their
+  // bytes, class elements through their own Write(FILE*)). Returns the stream, or null at the
+  // first short write, that of an element included, and for more than 2^31 - 1 elements.
+  FILE* Write(FILE* f) const;
 
   // The reader behind Read for class elements: clears the list, reads and checks the count
   // (min_element_bytes is the smallest record one element can have), makes count default
@@ -160,13 +166,32 @@ class ZR_List {
   }
 
  private:
+  // Read for element types that have an element record (not lists).
+  FILE* ReadElements(FILE* f);
+
   [[noreturn]] static void OutOfMemory() {
     ZR_OutOfMemory("ZR_List<T>::Grow(), run out of memory");
   }
 };
 
+// zr_is_list<T>: true for the list instances, whose list records nest.
+template <class T>
+struct zr_is_list : std::false_type {};
+template <class T>
+struct zr_is_list<ZR_List<T>> : std::true_type {};
+
 template <class T>
 FILE* ZR_List<T>::Read(FILE* f) {
+  if constexpr (zr_is_list<T>::value) {
+    // Each element is a list record of at least its 4-byte count.
+    return ReadInPlace(f, 4, [](FILE* s, T& e) { return e.Read(s) != nullptr; });
+  } else {
+    return ReadElements(f);
+  }
+}
+
+template <class T>
+FILE* ZR_List<T>::ReadElements(FILE* f) {
   using record = zr_element_record<T>;
   static_assert(record::kDefined, "this element type has no list record");
   if constexpr (std::is_same_v<T, int32_t>) {
@@ -183,9 +208,24 @@ FILE* ZR_List<T>::Read(FILE* f) {
     }
     return f;
   } else {
-    static_assert(!record::kPlain, "list records exist for int, ZR_Vector2D and ZR_TRIANGLE");
+    static_assert(!record::kPlain, "list records exist for int and the class elements");
     return ReadInPlace(f, record::kBytes, [](FILE* s, T& e) { return record::ReadOne(s, e); });
   }
+}
+
+template <class T>
+FILE* ZR_List<T>::Write(FILE* f) const {
+  if (m_count > uint32_t(std::numeric_limits<int32_t>::max())) return nullptr;
+  const int32_t count = static_cast<int32_t>(m_count);
+  if (!ZR_WriteValue(f, count)) return nullptr;
+  for (uint32_t i = 0; i < m_count; ++i) {
+    if constexpr (std::is_arithmetic_v<T>) {
+      if (!ZR_WriteValue(f, *m_items[i])) return nullptr;
+    } else {
+      if (m_items[i]->Write(f) == nullptr) return nullptr;
+    }
+  }
+  return f;
 }
 
 #if defined(__x86_64__)

@@ -14,20 +14,23 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "records are read as ra
 static_assert(sizeof(float) == 4 && std::numeric_limits<float>::is_iec559,
               "records hold 4-byte IEEE-754 floats");
 
-// Reads n values of T into values. True when all n arrived; on a short read the values that
-// arrived are stored and the rest are unspecified. n = 0 reads nothing and succeeds.
+// Reads n values of T (a 1-, 2-, 4- or 8-byte number) into values. True when all n arrived; on a
+// short read the values that arrived are stored and the rest are unspecified. n = 0 reads nothing
+// and succeeds.
 template <class T>
 bool ZR_ReadValues(FILE* f, T* values, size_t n) {
-  static_assert(std::is_arithmetic_v<T> && (sizeof(T) == 1 || sizeof(T) == 4 || sizeof(T) == 8),
-                "a record field is a 1-, 4- or 8-byte number");
+  static_assert(std::is_arithmetic_v<T> &&
+                    (sizeof(T) == 1 || sizeof(T) == 2 || sizeof(T) == 4 || sizeof(T) == 8),
+                "a record field is a 1-, 2-, 4- or 8-byte number");
   return n == 0 || std::fread(values, sizeof(T), n, f) == n;
 }
 
 // Writes n values of T. True when all n were written.
 template <class T>
 bool ZR_WriteValues(FILE* f, const T* values, size_t n) {
-  static_assert(std::is_arithmetic_v<T> && (sizeof(T) == 1 || sizeof(T) == 4 || sizeof(T) == 8),
-                "a record field is a 1-, 4- or 8-byte number");
+  static_assert(std::is_arithmetic_v<T> &&
+                    (sizeof(T) == 1 || sizeof(T) == 2 || sizeof(T) == 4 || sizeof(T) == 8),
+                "a record field is a 1-, 2-, 4- or 8-byte number");
   return n == 0 || std::fwrite(values, sizeof(T), n, f) == n;
 }
 

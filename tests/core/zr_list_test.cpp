@@ -248,4 +248,61 @@ TEST(ZrListRecord, EveryCutShortRecordIsRefused) {
     }
 }
 
+// A list of the given pairs.
+ZR_List<zr_coord> Pairs(std::initializer_list<zr_coord> pairs) {
+  ZR_List<zr_coord> list;
+  for (const zr_coord& c : pairs) list.Add(c);
+  return list;
+}
+
+TEST(ZrListRecord, CoordListsAndNestedListsWriteAndReadBack) {
+  const Bytes pair_record = ZR_RecordBytes().I32(2).I32(1).I32(-2).I32(3).I32(4);
+  EXPECT_EQ(pair_record, ZR_WrittenBytes([](FILE* f) {
+              return Pairs({{1, -2}, {3, 4}}).Write(f);
+            }));
+
+  ZR_List<ZR_List<zr_coord>> nested;
+  nested.Add(Pairs({{7, 8}}));
+  nested.Add(Pairs({}));
+  nested.Add(Pairs({{-1, 0}, {5, 6}}));
+  const Bytes nested_record =
+      ZR_RecordBytes().I32(3).I32(1).I32(7).I32(8).I32(0).I32(2).I32(-1).I32(0).I32(5).I32(6);
+  EXPECT_EQ(nested_record, ZR_WrittenBytes([&](FILE* f) { return nested.Write(f); }));
+
+  ZR_MemoryFile f(nested_record);
+  ZR_List<ZR_List<zr_coord>> read;
+  ASSERT_EQ(f.get(), read.Read(f.get()));
+  ASSERT_EQ(3u, read.m_count);
+  EXPECT_EQ(3u, read.m_grow_step);
+  ASSERT_EQ(2u, read[2].m_count);
+  EXPECT_EQ(-1, read[2][0].x);
+  EXPECT_EQ(6, read[2][1].y);
+  EXPECT_EQ(0u, read[1].m_count);
+  EXPECT_EQ(nested_record, ZR_WrittenBytes([&](FILE* f) { return read.Write(f); }));
+  EXPECT_EQ(Bytes({0, 0, 0, 0}), ZR_WrittenBytes([](FILE* f) { return ZR_List<int>().Write(f); }));
+
+  for (size_t n = 0; n < nested_record.size(); ++n) {
+    ZR_MemoryFile cut(Bytes(nested_record.begin(), nested_record.begin() + n));
+    ZR_List<ZR_List<zr_coord>> list;
+    EXPECT_EQ(nullptr, list.Read(cut.get())) << "cut at " << n;
+    EXPECT_EQ(0u, list.m_count) << "cut at " << n;
+  }
+  ZR_MemoryFile negative_inner(ZR_RecordBytes().I32(1).I32(-1).I32(0).I32(0));
+  EXPECT_EQ(nullptr, read.Read(negative_inner.get()));
+}
+
+TEST(ZrListRecord, WritersFailWhenAnyElementWriteComesUpShort) {
+  ZR_List<ZR_List<zr_coord>> nested;
+  nested.Add(Pairs({{7, 8}, {9, 10}}));
+  nested.Add(Pairs({{1, 2}}));
+  const ZR_List<int> ints = Counting(3);
+  const size_t nested_size = ZR_WrittenBytes([&](FILE* f) { return nested.Write(f); }).size();
+  ASSERT_TRUE(ZR_WritesWithin(nested_size, [&](FILE* f) { return nested.Write(f); }));
+  ASSERT_TRUE(ZR_WritesWithin(16, [&](FILE* f) { return ints.Write(f); }));
+  for (size_t n = 0; n < nested_size; ++n)
+    EXPECT_FALSE(ZR_WritesWithin(n, [&](FILE* f) { return nested.Write(f); })) << n;
+  for (size_t n = 0; n < 16; ++n)
+    EXPECT_FALSE(ZR_WritesWithin(n, [&](FILE* f) { return ints.Write(f); })) << n;
+}
+
 }  // namespace

@@ -53,4 +53,19 @@ TEST(ZrRecordFits, ComparesTheElementBytesWithTheBytesLeft) {
   EXPECT_FALSE(ZR_RecordFits(f.get(), 0x8000000000000000ull, 2)) << "the product overflows";
 }
 
+TEST(ZrRecordValues, TwoByteFieldsKeepTheirSign) {
+  const std::vector<uint8_t> bytes = ZR_WrittenBytes([](FILE* f) {
+    const int16_t values[] = {-3, 32767, -32768};
+    return ZR_WriteValues(f, values, 3) ? f : nullptr;
+  });
+  ASSERT_EQ((std::vector<uint8_t>{0xfd, 0xff, 0xff, 0x7f, 0x00, 0x80}), bytes);
+  ZR_MemoryFile f(bytes);
+  int16_t values[3];
+  ASSERT_TRUE(ZR_ReadValues(f.get(), values, 3));
+  EXPECT_EQ(-3, values[0]);
+  EXPECT_EQ(-32768, values[2]);
+  int16_t past_end;
+  EXPECT_FALSE(ZR_ReadValue(f.get(), past_end));
+}
+
 }  // namespace

@@ -30,4 +30,9 @@ class ZR_MemoryFile {
 // whether write returned the stream.
 std::vector<uint8_t> ZR_WrittenBytes(const std::function<FILE*(FILE*)>& write, bool* ok = nullptr);
 
+// Runs write on an unbuffered stream that takes at most limit bytes (further writes come up short)
+// and returns whether write returned the stream. A writer that checks every write fails for each
+// limit below its record's size.
+bool ZR_WritesWithin(size_t limit, const std::function<FILE*(FILE*)>& write);
+
 #endif  // TESTS_SUPPORT_ZR_MEMORY_FILE_H

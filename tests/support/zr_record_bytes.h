@@ -10,6 +10,7 @@
 
 class ZR_RecordBytes {
  public:
+  ZR_RecordBytes& I16(int16_t v) { return Raw(&v, 2); }
   ZR_RecordBytes& I32(int32_t v) { return Raw(&v, 4); }
   ZR_RecordBytes& U32(uint32_t v) { return Raw(&v, 4); }
   ZR_RecordBytes& I64(int64_t v) { return Raw(&v, 8); }
