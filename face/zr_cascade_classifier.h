@@ -57,8 +57,8 @@ class ZR_CascadeSet {
   // out. Returns the number of hits (out valid), 0 for none, -1 as for DetectAll; out's valid
   // byte is 0 unless hits were found.
   int DetectOne(const ZR_Image& image, ZR_CascadeClassifier& cascade, ZR_NBox& out, float top,
-                float left, float width, float height, float scale, int neighbours,
-                float minHeight, float maxHeight);
+                float left, float width, float height, float scale, int neighbours, float minHeight,
+                float maxHeight);
 };
 
 // The mean rectangle of rects: the first one for a single rectangle, else each of x, y, width
