@@ -24,4 +24,15 @@ inline std::vector<uint8_t> SamplerRecord(int32_t format, int32_t index_sets = 2
   return r;
 }
 
+// A format 5 record with every array and list empty and no index sets (122 bytes): values 0,
+// then the weights, points, coordinates, triangles, indices, flag A 0, count 0, flag B 0.
+inline std::vector<uint8_t> EmptySamplerRecord() {
+  ZR_RecordBytes r;
+  r.I32(5).I32(0).I32(0).I32(0);
+  r.ArrayHeader(0, 0, -1).ArrayHeader(0, 0, -1).ArrayHeader(0, 0, -1);
+  r.I32(0).ArrayHeader(0, 0, -1);
+  r.U8(0).I32(0).U8(0);
+  return r;
+}
+
 #endif  // TESTS_SUPPORT_MIRROR_SAMPLER_RECORD_H
