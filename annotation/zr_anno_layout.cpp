@@ -53,6 +53,12 @@ const zr_reduced_group* FindGroup(const ZR_String& name) {
 
 }  // namespace
 
+const int32_t* ZR_ReducedLayoutSources(const ZR_String& name, uint32_t& count) {
+  const zr_reduced_group* group = FindGroup(name);
+  count = group == nullptr ? 0 : uint32_t(group->source_count);
+  return group == nullptr ? nullptr : group->sources;
+}
+
 int32_t ZR_AnnoModel2D::GetLayoutCode() const {
   const int32_t nose = FindAnnotation("NOSE");
   const int32_t outer_mouth = FindAnnotation("OUTER MOUTH");

@@ -98,6 +98,11 @@ class ZR_AnnoModel2D : public ZR_ObjectType, public ZR_List<ZR_Annotation2D> {
   bool SerialiseInto(zr_byte_buffer& out) const;
 };
 
+// The full-layout point indices that ReduceLayout keeps of the group called name, in reduced
+// order (count of them), or null with count 0 for a group the reduced layout drops. The landmark
+// refinement derives its point sources from the same table.
+const int32_t* ZR_ReducedLayoutSources(const ZR_String& name, uint32_t& count);
+
 #if defined(__x86_64__)
 static_assert(sizeof(ZR_AnnoModel2D) == 56, "plug-ins see two vptrs, the list, the model flag");
 #endif
