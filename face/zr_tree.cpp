@@ -4,6 +4,7 @@
 #include "face/zr_tree.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "core/zr_array.h"
 #include "core/zr_record_io.h"
@@ -16,6 +17,23 @@ constexpr float kFloatMax = 3.4028235e38f;
 // A vector record whose range must start at 0 (an empty one is given the range 0..-1).
 bool ReadVector(FILE* f, ZR_Vector& v) {
   return zr_element_record<ZR_Vector>::ReadOne(f, v);
+}
+
+// A compact leaf element: (range / 255) * byte + min.
+float Decode(uint8_t byte, float min, float range) {
+  return range / 255.0f * static_cast<float>(byte) + min;
+}
+
+// True when the node's leaf value is exactly what its stored compact bytes decode to.
+bool StillDecodes(const ZR_TreeNode& node) {
+  const ZR_Array<uint8_t>* bytes = node.m_compact_bytes;
+  const ZR_Vector* v = node.m_leaf_value;
+  if (bytes == nullptr || v == nullptr || bytes->m_count != v->m_count) return false;
+  for (uint32_t i = 0; i < v->m_count; ++i) {
+    const float d = Decode(bytes->Block()[i], node.m_compact_min, node.m_compact_range);
+    if (std::memcmp(&d, &v->m_data[i], sizeof d) != 0) return false;
+  }
+  return true;
 }
 
 // Reads one full-form node and its subtrees; split nodes below kMaxDepth levels fail.
@@ -64,9 +82,10 @@ bool ReadCompactNode(FILE* f, ZR_TreeNode& node, int depth) {
     node.m_leaf_value = new ZR_Vector;
     ZR_Vector& v = *node.m_leaf_value;
     v.Resize(static_cast<int32_t>(bytes.m_count));
-    const float step = range / 255.0f;
-    for (uint32_t i = 0; i < bytes.m_count; ++i)
-      v.m_data[i] = step * static_cast<float>(bytes.m_data[i]) + min;
+    for (uint32_t i = 0; i < bytes.m_count; ++i) v.m_data[i] = Decode(bytes.m_data[i], min, range);
+    node.m_compact_min = min;
+    node.m_compact_range = range;
+    node.m_compact_bytes = new ZR_Array<uint8_t>(bytes);
     return true;
   }
   if (!ZR_ReadValue(f, node.m_threshold) || !ZR_ReadValue(f, node.m_feature)) return false;
@@ -85,7 +104,11 @@ uint8_t Quantise(float v, float min, float range) {
   return static_cast<uint8_t>(static_cast<uint32_t>(static_cast<int32_t>(q)) & 0xffu);
 }
 
-bool WriteCompactLeaf(FILE* f, const ZR_Vector* value) {
+bool WriteCompactLeaf(FILE* f, const ZR_TreeNode* node) {
+  if (node != nullptr && StillDecodes(*node))
+    return ZR_WriteValue(f, node->m_compact_min) && ZR_WriteValue(f, node->m_compact_range) &&
+           node->m_compact_bytes->Write(f) != nullptr;
+  const ZR_Vector* value = node != nullptr ? node->m_leaf_value : nullptr;
   float min = kFloatMax, max = -kFloatMax;
   const uint32_t n = value != nullptr ? value->m_count : 0;
   const float* v = value != nullptr ? value->Block() : nullptr;
@@ -105,7 +128,7 @@ bool WriteCompactNode(FILE* f, const ZR_TreeNode* node) {
   const uint8_t flag = leaf ? 1 : 0;
   const uint8_t value = node != nullptr ? static_cast<uint8_t>(node->m_value & 0xff) : 0;
   if (!ZR_WriteValue(f, flag) || !ZR_WriteValue(f, value)) return false;
-  if (leaf) return WriteCompactLeaf(f, node != nullptr ? node->m_leaf_value : nullptr);
+  if (leaf) return WriteCompactLeaf(f, node);
   return ZR_WriteValue(f, node->m_threshold) && ZR_WriteValue(f, node->m_feature) &&
          WriteCompactNode(f, node->m_left) && WriteCompactNode(f, node->m_right);
 }
@@ -119,7 +142,10 @@ ZR_TreeNode::ZR_TreeNode()
       m_feature(0),
       m_left(nullptr),
       m_right(nullptr),
-      m_leaf_value(nullptr) {}
+      m_leaf_value(nullptr),
+      m_compact_min(0.0f),
+      m_compact_range(0.0f),
+      m_compact_bytes(nullptr) {}
 
 ZR_TreeNode::ZR_TreeNode(const ZR_TreeNode& other) : ZR_TreeNode() {
   *this = other;
@@ -135,6 +161,10 @@ ZR_TreeNode& ZR_TreeNode::operator=(const ZR_TreeNode& other) {
   if (other.m_left != nullptr) m_left = new ZR_TreeNode(*other.m_left);
   if (other.m_right != nullptr) m_right = new ZR_TreeNode(*other.m_right);
   if (other.m_leaf_value != nullptr) m_leaf_value = new ZR_Vector(*other.m_leaf_value);
+  m_compact_min = other.m_compact_min;
+  m_compact_range = other.m_compact_range;
+  if (other.m_compact_bytes != nullptr)
+    m_compact_bytes = new ZR_Array<uint8_t>(*other.m_compact_bytes);
   return *this;
 }
 
@@ -146,8 +176,10 @@ void ZR_TreeNode::FreeChildren() {
   delete m_left;
   delete m_right;
   delete m_leaf_value;
+  delete m_compact_bytes;
   m_left = m_right = nullptr;
   m_leaf_value = nullptr;
+  m_compact_bytes = nullptr;
 }
 
 ZR_Tree::ZR_Tree() : m_params{0, 0, 0, 0, 0, 0}, m_extra(0), m_denormalise(0) {}

@@ -8,11 +8,15 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/zr_array.h"
 #include "core/zr_vector.h"
 
 // ZR_TreeNode: one node; a leaf (m_leaf non-zero) holds an output vector, a split node a test on
 //   one feature and two subtrees. New: not a leaf, every value 0, no children, no leaf value.
-//   Owns: its children and its leaf value; copies are deep.
+//   A leaf read from the compact form also keeps the stored min, range and bytes, so that writing
+//   it again in that form gives the same bytes while its value is unchanged (quantising the
+//   decoded floats anew would shift the range by rounding and the bytes with it).
+//   Owns: its children, its leaf value and the stored bytes; copies are deep.
 class ZR_TreeNode {
  public:
   uint8_t m_leaf;
@@ -22,13 +26,16 @@ class ZR_TreeNode {
   ZR_TreeNode* m_left;
   ZR_TreeNode* m_right;
   ZR_Vector* m_leaf_value;
+  float m_compact_min;
+  float m_compact_range;
+  ZR_Array<uint8_t>* m_compact_bytes;  // null unless read from the compact form
 
   ZR_TreeNode();
   ZR_TreeNode(const ZR_TreeNode& other);
   ZR_TreeNode& operator=(const ZR_TreeNode& other);
   ~ZR_TreeNode();
 
-  // Frees the children and the leaf value; the node's own values stay.
+  // Frees the children, the leaf value and the stored bytes; the node's own values stay.
   void FreeChildren();
 };
 
@@ -74,7 +81,8 @@ class ZR_Tree {
   // byte is a leaf), uint8 value (its low 8 bits, read back without sign), then a leaf's float
   // min, float range and byte-array record (lo 0), or a split as in the full form. A leaf element
   // is written as trunc((v - min) * 255 / range) kept to 8 bits (0 when the range is 0) and read
-  // back as (range / 255) * byte + min.
+  // back as (range / 255) * byte + min. A leaf whose value still decodes from the min, range and
+  // bytes it was read with is written with those.
   FILE* ReadCompact(FILE* f);
   FILE* WriteCompact(FILE* f) const;
 

@@ -13,6 +13,10 @@
 #include "face/zr_fern.h"
 #include "face/zr_tree.h"
 
+// Inside a namespace of their own, so that helpers of other test files in the same binary with
+// the same names cannot clash.
+namespace zr_regressor_fixtures {
+
 inline ZR_Vector Vec(std::initializer_list<float> values) {
   ZR_Vector v;
   v.Resize(static_cast<int32_t>(values.size()));
@@ -75,5 +79,7 @@ inline ZR_List<zr_coord> Pairs(std::initializer_list<zr_coord> pairs) {
   for (const zr_coord& c : pairs) list.Add(c);
   return list;
 }
+
+}  // namespace zr_regressor_fixtures
 
 #endif  // TESTS_FACE_REGRESSOR_FIXTURES_H

@@ -17,6 +17,8 @@
 
 namespace {
 
+using namespace zr_regressor_fixtures;
+
 using Bytes = std::vector<uint8_t>;
 
 Bytes AnnoModel(const char* name, std::vector<float> xy) {

@@ -23,6 +23,8 @@
 
 namespace {
 
+using namespace zr_regressor_fixtures;
+
 using Bytes = std::vector<uint8_t>;
 
 // Releases a regressor as its owners do: Clear, then delete through the base.
