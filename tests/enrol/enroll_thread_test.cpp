@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -34,6 +35,13 @@ void RunJob(EnrollThread& worker, const ZR_PersonList& person, ZR_AddPersonFRT& 
   ASSERT_EQ(ZR_WAIT_OBJECT_0, ZR_WaitForSingle(worker.finEvent, kGenerousMs));
 }
 
+// Writes bytes to path, creating its folders. The images of a test live in its data folder: a
+// second scratch folder of the same test would get the same path and wipe the first.
+void WriteFile(const std::string& path, const std::string& bytes) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
 ZR_PersonList Person(int32_t id, const std::vector<std::string>& paths) {
   ZR_PersonList person;
   person.m_id = id;
@@ -45,22 +53,22 @@ ZR_PersonList Person(int32_t id, const std::vector<std::string>& paths) {
 // No image gets past the load, so an unread fitter and a gallery without plug-ins do.
 TEST(EnrollWorkerThreads, ImagesThatFailToLoadLeaveAnEmptyRecord) {
   ZR_DataFolder data;
-  ZR_TempFolder images;
-  images.Write("faces/sub/00001_a.jpg", "");
-  images.Write("faces/00001_b.jpg", "not an image");
+  const std::string images = data.Path() + "/images";
+  WriteFile(images + "/faces/sub/00001_a.jpg", "");
+  WriteFile(images + "/faces/00001_b.jpg", "not an image");
   ZR_SQliteGallery gallery;
   ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str()));
   ZR_LandmarkFitter fitter;
   EnrollThread worker;
   EXPECT_FALSE(worker.Init((data.Path() + "/missing").c_str(), fitter, gallery));
-  worker.m_image_folder = (images / "faces").c_str();
+  worker.m_image_folder = (images + "/faces").c_str();
 
   ZR_AddPersonFRT untouched;
   RunJob(worker, ZR_PersonList(), untouched);  // no images: only the copies from the person
   EXPECT_EQ(0u, untouched.m_errors.m_count);
 
   const ZR_PersonList person =
-      Person(7, {images / "faces/sub/00001_a.jpg", images / "faces/00001_b.jpg"});
+      Person(7, {images + "/faces/sub/00001_a.jpg", images + "/faces/00001_b.jpg"});
   ZR_AddPersonFRT record;
   RunJob(worker, person, record);
   EXPECT_EQ(7, record.m_person_id);
@@ -125,9 +133,9 @@ TEST_F(EnrollWorkerModelThreads, TemplateStatusesAndATinyImage) {
   data.AddPlugin(ZR_TEST_PLUGIN_BETA, "Beta.so");
   data.AddPlugin(ZR_TEST_PLUGIN_GAMMA, "Gamma.so");
   data.AddPlugin(ZR_TEST_PLUGIN_THROWER, "Thrower.so");
-  ZR_TempFolder images;
-  images.Write("I/00001_b.pgm", "P5\n1 1\n255\n\x80");
-  images.Write("I/00001_c.jpg", "");
+  const std::string images = data.Path() + "/images";
+  WriteFile(images + "/pics/00001_b.pgm", "P5\n1 1\n255\n\x80");
+  WriteFile(images + "/pics/00001_c.jpg", "");
   ZR_SQliteGallery gallery;
   ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str()));
   ZR_LandmarkFitter fitter;
@@ -137,10 +145,10 @@ TEST_F(EnrollWorkerModelThreads, TemplateStatusesAndATinyImage) {
   std::fclose(f);
   EnrollThread worker;
   ASSERT_TRUE(worker.Init(kModels.c_str(), fitter, gallery));
-  worker.m_image_folder = (images / "I").c_str();
+  worker.m_image_folder = (images + "/pics").c_str();
 
   const ZR_PersonList person =
-      Person(1, {photos[0], images / "I/00001_b.pgm", images / "I/00001_c.jpg"});
+      Person(1, {photos[0], images + "/pics/00001_b.pgm", images + "/pics/00001_c.jpg"});
   ZR_AddPersonFRT record;
   RunJob(worker, person, record);
   EXPECT_EQ(1, record.m_successes);
@@ -167,10 +175,9 @@ TEST_F(EnrollWorkerModelThreads, AWholeRunWritesOnlyToTheGivenConsole) {
   for (const char* file : {"Landmarks.data", "Detectors.data", "IsFace.data"})
     fs::copy_file(kModels + "/" + file, data.Path() + "/" + file);
   data.AddPlugin(ZR_TEST_PLUGIN_ALPHA, "Alpha.so");
-  ZR_TempFolder images;
-  images.Write("I/00001_a.jpg", "");
-  images.Write("I/00002_a.jpg", "");
-  const std::string d = data.Path(), i = images / "I";
+  const std::string d = data.Path(), i = d + "/images/I";
+  WriteFile(i + "/00001_a.jpg", "");
+  WriteFile(i + "/00002_a.jpg", "");
   std::vector<const char*> argv = {"Quillbeck", d.c_str(), i.c_str(), "G", "jpg", nullptr};
   std::ostringstream console;
   testing::internal::CaptureStdout();
