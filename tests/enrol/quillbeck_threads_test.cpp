@@ -266,10 +266,13 @@ TEST_F(QuillbeckThreads, EnrolsAFolderEndToEnd) {
   ExpectLines(ZR_Pieces(ZR_ReadText(dir_ / "D" / logs[0])), log);
 
   // The gallery.
-  const std::vector<ZR_Row> tables =
-      ZR_Query(Gallery(), "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name;");
-  const std::vector<ZR_Row> expected_tables = {
-      {"Alpha"}, {"Beta"}, {"Gamma"}, {"images"}, {"people"}};
+  const std::vector<ZR_Row> tables = ZR_Query(
+      Gallery(), "SELECT name, sql FROM sqlite_master WHERE type = 'table' ORDER BY name;");
+  const std::vector<ZR_Row> expected_tables = {{"Alpha", ZR_FrTableSql("Alpha")},
+                                               {"Beta", ZR_FrTableSql("Beta")},
+                                               {"Gamma", ZR_FrTableSql("Gamma")},
+                                               {"images", ZR_IMAGES_SQL},
+                                               {"people", ZR_PEOPLE_SQL}};
   EXPECT_EQ(expected_tables, tables);
   const std::vector<ZR_Row> people =
       ZR_Query(Gallery(), "SELECT person_id, name_id, thumb_id FROM people;");
