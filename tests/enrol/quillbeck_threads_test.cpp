@@ -1,15 +1,22 @@
 // tests/enrol/quillbeck_threads_test.cpp: the built program end to end on two workers: a real
 // photo, its mirror image, a face-less image, an empty file and names the list skips, then the
 // console and log lines in order, the gallery's rows and blobs, the failed-image copies and a
-// rerun; the cheaper all-fail and recursive runs; and the start-up failures that reach the
-// gallery or the workers. The model files are the builder's quick variant.
+// rerun; the cheaper all-fail and recursive runs; the start-up failures that reach the gallery or
+// the workers; and runs killed at random moments, which must leave whole batches only. The model
+// files are the builder's quick variant.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sched.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <random>
 #include <regex>
 #include <string>
 #include <thread>
@@ -447,6 +454,109 @@ TEST_F(QuillbeckThreads, StartUpFailuresAfterTheLandmarkFile) {
   ASSERT_FALSE(log.empty());
   EXPECT_EQ("Failed to initialize thread 0 from D", log.back());
   EXPECT_TRUE(ZR_Query(Gallery(), "SELECT * FROM people;").empty());
+}
+
+// The example photos of dlib's johns/ folder, sorted; empty when they are not installed.
+std::vector<std::string> JohnsPhotos() {
+  std::vector<std::string> photos;
+  const std::string dir = std::string(ZR_DLIB_EXAMPLES_DIR) + "/johns";
+  if (std::string(ZR_DLIB_EXAMPLES_DIR).empty() || !fs::exists(dir)) return photos;
+  for (const auto& e : fs::recursive_directory_iterator(dir))
+    if (e.is_regular_file() && e.path().extension() == ".jpg") photos.push_back(e.path());
+  std::sort(photos.begin(), photos.end());
+  return photos;
+}
+
+// Starts Quillbeck D I G jpg on processors 0 and 1 inside folder, its output discarded; the pid,
+// or -1. taskset execs the program in place, so a signal to the pid reaches Quillbeck.
+pid_t StartQuillbeck(const fs::path& folder) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  const int null = open("/dev/null", O_WRONLY);
+  if (null < 0 || chdir(folder.c_str()) != 0) _exit(127);
+  dup2(null, 1);
+  dup2(null, 2);
+  execlp("taskset", "taskset", "-c", "0,1", ZR_QUILLBECK, "D", "I", "G", "jpg", nullptr);
+  _exit(127);
+}
+
+// Per stored person (by name): its image count, and whether every image has exactly one template
+// row of Alpha that names the same person.
+std::map<std::string, size_t> StoredPeople(const std::string& gallery, bool& templates_whole) {
+  std::map<std::string, size_t> people;
+  for (const ZR_Row& row : ZR_Query(gallery,
+                                    "SELECT p.name_id, COUNT(i.image_id) FROM people p LEFT JOIN "
+                                    "images i ON i.person = p.person_id GROUP BY p.person_id;"))
+    people[*row[0]] = size_t(std::stoul(*row[1]));
+  const std::vector<ZR_Row> bad = ZR_Query(
+      gallery,
+      "SELECT i.image_id FROM images i LEFT JOIN Alpha a ON a.image = i.image_id AND a.person_i = "
+      "i.person GROUP BY i.image_id HAVING COUNT(a.fr_id) <> 1 UNION ALL SELECT a.fr_id FROM Alpha "
+      "a LEFT JOIN images i ON i.image_id = a.image WHERE i.image_id IS NULL;");
+  templates_whole = bad.empty();
+  return people;
+}
+
+// A run killed at random moments (fixed seed) leaves a gallery that opens and holds whole batches
+// only: the people of the first b batches (24 people each on two workers), each with all its image
+// rows, each image with its template row, exactly as a run that was not killed stores them.
+class QuillbeckKilled : public QuillbeckThreads {};
+
+TEST_F(QuillbeckKilled, KilledRunLeavesWholeBatchesOnly) {
+  const std::vector<std::string> photos = JohnsPhotos();
+  if (photos.size() < 49) GTEST_SKIP() << "dlib's example photos are not installed";
+  const size_t people = 2 * photos.size();  // each photo twice: the batches outweigh the start-up
+  for (size_t p = 0; p < people; ++p) {
+    char name[32];
+    std::snprintf(name, sizeof name, "I/%05zu_a.jpg", p + 1);
+    fs::copy_file(photos[p % photos.size()], dir_ / name);
+  }
+  AddPlugin(ZR_TEST_PLUGIN_ALPHA, "Alpha.so");
+
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t whole = StartQuillbeck(dir_);
+  ASSERT_GT(whole, 0);
+  int status = 0;
+  ASSERT_EQ(whole, waitpid(whole, &status, 0));
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  const auto run_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now() - start)
+                          .count();
+  bool whole_templates = false;
+  const std::map<std::string, size_t> reference = StoredPeople(Gallery(), whole_templates);
+  ASSERT_TRUE(whole_templates);
+  ASSERT_GT(reference.size(), 24u);  // more than one batch stored
+  const size_t batch = 24;
+
+  std::mt19937 random(17);
+  std::uniform_int_distribution<long> moment(long(run_ms) / 4, long(run_ms));
+  for (int kill_count = 0; kill_count < 3; ++kill_count) {
+    fs::remove_all(dir_ / "D/FR/G.gal");
+    fs::remove_all(dir_ / "D/FR/G.gal-journal");
+    const long after = moment(random);
+    const pid_t pid = StartQuillbeck(dir_);
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(after));
+    kill(pid, SIGKILL);
+    ASSERT_EQ(pid, waitpid(pid, &status, 0));
+    if (!fs::exists(Gallery())) continue;  // killed before the gallery was made
+    std::string err;
+    ASSERT_TRUE(ZR_Exec(Gallery(), "PRAGMA integrity_check;", &err)) << after << " ms: " << err;
+    EXPECT_EQ(std::vector<ZR_Row>{{"ok"}}, ZR_Query(Gallery(), "PRAGMA integrity_check;"));
+    bool templates = false;
+    const std::map<std::string, size_t> stored = StoredPeople(Gallery(), templates);
+    EXPECT_TRUE(templates) << "killed after " << after << " ms";
+    // The stored people are those of the reference among the first b batches, for some b.
+    bool whole_batches = false;
+    for (size_t b = 0; b * batch < people + batch && !whole_batches; ++b) {
+      std::map<std::string, size_t> first;
+      for (const auto& [name, images] : reference)
+        if (std::stoul(name) <= b * batch) first[name] = images;
+      whole_batches = first == stored;
+    }
+    EXPECT_TRUE(whole_batches) << stored.size() << " people stored, killed after " << after
+                               << " ms";
+  }
 }
 
 }  // namespace
