@@ -6,6 +6,7 @@
 // files are the builder's quick variant.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <regex.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -17,7 +18,6 @@
 #include <filesystem>
 #include <map>
 #include <random>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,9 +40,20 @@ bool TwoProcessors() {
   return sched_getaffinity(0, sizeof set, &set) == 0 && CPU_ISSET(0, &set) && CPU_ISSET(1, &set);
 }
 
+// True when text matches the POSIX extended regular expression pattern (anchored by the pattern
+// itself). POSIX regcomp rather than std::regex, whose automaton draws a false uninitialised-use
+// warning from GCC 12 under the sanitizer flags.
+bool PatternMatch(const std::string& pattern, const std::string& text) {
+  regex_t compiled;
+  if (regcomp(&compiled, pattern.c_str(), REG_EXTENDED | REG_NOSUB) != 0) return false;
+  const bool match = regexec(&compiled, text.c_str(), 0, nullptr, 0) == 0;
+  regfree(&compiled);
+  return match;
+}
+
 // An entry of an expected line list: an exact text, or a pattern when it starts with '^'.
 bool Matches(const std::string& expected, const std::string& line) {
-  if (!expected.empty() && expected[0] == '^') return std::regex_match(line, std::regex(expected));
+  if (!expected.empty() && expected[0] == '^') return PatternMatch(expected, line);
   return expected == line;
 }
 
@@ -208,9 +219,10 @@ TEST_F(QuillbeckThreads, EnrolsAFolderEndToEnd) {
   EXPECT_EQ(0, run.status);
   const std::vector<std::string> logs = Logs(dir_ / "D");
   ASSERT_EQ(1u, logs.size());
-  const std::regex log_name(
-      R"(^Quillbeck_\((\d{4})_([1-9]|1[0-2])_([1-9]|[12]\d|3[01])\)(\d|1\d|2[0-3])_(\d|[1-5]\d)_(\d|[1-5]\d)\.log$)");
-  EXPECT_TRUE(std::regex_match(logs[0], log_name)) << logs[0];
+  const char* const log_name =
+      R"(^Quillbeck_\([0-9]{4}_([1-9]|1[0-2])_([1-9]|[12][0-9]|3[01])\))"
+      R"(([0-9]|1[0-9]|2[0-3])_([0-9]|[1-5][0-9])_([0-9]|[1-5][0-9])\.log$)";
+  EXPECT_TRUE(PatternMatch(log_name, logs[0])) << logs[0];
   const std::string stamp = logs[0].substr(10, logs[0].size() - 14);
 
   std::vector<std::string> console = {
@@ -242,13 +254,13 @@ TEST_F(QuillbeckThreads, EnrolsAFolderEndToEnd) {
       "Number of templates in Alpha = 2",
       "Number of templates in Beta = 0",
       "Number of templates in Gamma = 0",
-      R"(^2 successfull enrollments in 0 hrs \d+\.\d\d min$)",
-      R"(^Enrollments per second \(including time to load image\) = \d+\.\d{3}$)"};
+      R"(^2 successfull enrollments in 0 hrs [0-9]+\.[0-9]{2} min$)",
+      R"(^Enrollments per second \(including time to load image\) = [0-9]+\.[0-9]{3}$)"};
   const std::vector<std::string> driver = {
       "Enrolling 4 images, using 2 threads, 12 people per thread ",
       "Initialized thread 0 successfully ", "Initialized thread 1 successfully ",
       "0|4) 0 errors    ",
-      R"(^4\|4\) 4 errors \d+\.\d ims/sec 100\.00% done 0 hrs 0\.00 min remain  $)"};
+      R"(^4\|4\) 4 errors [0-9]+\.[0-9] ims/sec 100\.00% done 0 hrs 0\.00 min remain  $)"};
   console.insert(console.end(), driver.begin(), driver.end());
   console.insert(console.end(), summary.begin(), summary.end());
   console.insert(console.end(), {"4 errors in total, see log file",
@@ -376,7 +388,7 @@ TEST_F(QuillbeckThreads, DealsTwentyFivePeopleInTwoBatches) {
   EXPECT_EQ(0u, progress[2].find("25|25) 25 errors ")) << progress[2];
   ExpectInOrder(ZR_Pieces(run.out),
                 {"Number of people in gallery = 0", "Number of images in gallery = 0",
-                 "Number of templates in Alpha = 0", "^0 successfull enrollments in .*",
+                 "Number of templates in Alpha = 0", "^0 successfull enrollments in .*$",
                  "25 errors in total, see log file", "Done"});
   const std::vector<std::string> logs = Logs(dir_ / "D");
   ASSERT_EQ(1u, logs.size());
