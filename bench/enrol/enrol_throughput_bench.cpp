@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 #include <sched.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -85,6 +86,12 @@ bool UseProcessors(uint32_t n, cpu_set_t& saved) {
   return sched_setaffinity(0, sizeof set, &set) == 0;
 }
 
+// A scratch folder of this process under the temporary folder, so that runs side by side do not
+// share one.
+fs::path ScratchFolder(const std::string& name) {
+  return fs::temp_directory_path() / ("zr_enrol_bench_" + std::to_string(getpid()) + "_" + name);
+}
+
 bool ReadFitter(ZR_LandmarkFitter& fitter) {
   FILE* f = std::fopen((Models() + "/Landmarks.data").c_str(), "rb");
   if (f == nullptr) return false;
@@ -127,7 +134,7 @@ void BM_EnrolFolder(benchmark::State& state) {
   static int64_t stored_first = -1;
   double seconds = 0;
   for (auto _ : state) {
-    const fs::path data = fs::temp_directory_path() / ("zr_enrol_bench_" + std::to_string(workers));
+    const fs::path data = ScratchFolder(std::to_string(workers));
     fs::remove_all(data);
     fs::create_directories(data / "FR");
     for (const char* file : {"Detectors.data", "IsFace.data"})
@@ -202,7 +209,7 @@ void BM_StageTimes(benchmark::State& state) {
   }
   uint32_t images = 0;
   ZR_List<ZR_PersonList> people = People(photos, images);
-  const fs::path data = fs::temp_directory_path() / "zr_enrol_bench_stages";
+  const fs::path data = ScratchFolder("stages");
   fs::remove_all(data);
   fs::create_directories(data / "FR");
 #ifdef ZR_ALPHA_PLUGIN
