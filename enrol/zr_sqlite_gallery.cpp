@@ -6,14 +6,48 @@
 #include <sqlite3.h>
 
 #include <iostream>
+#include <string>
 
 #include "core/zr_file_system.h"
 #include "enrol/internal/table_name.h"
+#include "platform/zr_path_separators.h"
 
 namespace {
 
+// How long a statement waits for another connection's lock before it fails: a batch tool would
+// rather wait than lose a batch.
+constexpr int kBusyTimeoutMs = 60000;
+
 void Print(const ZR_String& text) {
   std::cout << text.m_text << std::endl;
+}
+
+// A read-only file or folder opens without complaint and then refuses every insert, so a write
+// (the header's user version, set to its own value) is tried and rolled back. False with SQLite's
+// text for the failure; a read-only gallery file or folder gives "attempt to write a readonly
+// database".
+bool CanWrite(sqlite3* db, ZR_String& err) {
+  std::string version;
+  const auto read = [](void* to, int, char** values, char**) {
+    *static_cast<std::string*>(to) = values[0] != nullptr ? values[0] : "0";
+    return 0;
+  };
+  int rc = sqlite3_db_readonly(db, "main") == 1 ? SQLITE_READONLY : SQLITE_OK;
+  if (rc == SQLITE_OK) rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) {
+    rc = sqlite3_exec(db, "PRAGMA user_version", read, &version, nullptr);
+    if (rc == SQLITE_OK) {
+      const std::string write = "PRAGMA user_version = " + version;
+      rc = sqlite3_exec(db, write.c_str(), nullptr, nullptr, nullptr);
+    }
+    if (rc != SQLITE_OK) err = sqlite3_errmsg(db);  // before ROLLBACK replaces it
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  } else if (rc != SQLITE_READONLY) {
+    err = sqlite3_errmsg(db);
+  }
+  if (rc == SQLITE_OK) return true;
+  if (rc == SQLITE_READONLY) err = sqlite3_errstr(SQLITE_READONLY);
+  return false;
 }
 
 }  // namespace
@@ -42,7 +76,10 @@ bool ZR_SQliteGallery::OpenDB(const char* path) {
   m_path = path;
   CreateFolderPath(m_path.GetFolder().m_text);
 
-  if (sqlite3_open_v2(m_path.m_text, &m_db,
+  // The folder was made and the plug-ins are listed with every '\' read as '/': the file is
+  // opened the same way, or it would land beside them.
+  const std::string file = ZR_GenericPath(path);
+  if (sqlite3_open_v2(file.c_str(), &m_db,
                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                       nullptr) != SQLITE_OK) {
     m_error = ZR_String("OpenDB() Can't open: ") + m_path + sqlite3_errmsg(m_db);
@@ -51,6 +88,7 @@ bool ZR_SQliteGallery::OpenDB(const char* path) {
     if (m_verbose) Print(m_error);
     return false;
   }
+  sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
   ZR_String local;
   for (const char* pragma :
        {"PRAGMA cache_size = -100000", "PRAGMA foreign_keys = ON", "PRAGMA synchronous = OFF"}) {
@@ -61,6 +99,13 @@ bool ZR_SQliteGallery::OpenDB(const char* path) {
       if (m_verbose) Print(m_error);
       return false;
     }
+  }
+  if (!CanWrite(m_db, local)) {
+    m_error = ZR_String("OpenDB() Can't open: ") + m_path + local;
+    sqlite3_close(m_db);
+    m_db = nullptr;
+    if (m_verbose) Print(m_error);
+    return false;
   }
   if (m_verbose) Print(ZR_String("sqlite3_threadsafe() = ") + ZR_String(sqlite3_threadsafe()));
   if (!CreateTables()) return false;

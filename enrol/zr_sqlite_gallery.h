@@ -24,8 +24,8 @@ class ZR_AnnoModel2D;
 //   Threads: every database operation runs on the main thread. GenerateTemplates runs on every
 //     worker at once and only reads the plug-in list, which does not change once opened.
 //   Failure: false or -1, with a text in m_error that starts with the operation's name; a row
-//     that does not insert rolls its operation back and leaves no text. BEGIN, END, prepare and
-//     step are all checked: no failure is reported as success.
+//     that does not insert rolls its operation back and leaves its cause. BEGIN, END, prepare and
+//     step are all checked: no failure is reported as success, none without a text.
 class ZR_SQliteGallery {
  public:
   uint8_t m_verbose;
@@ -41,10 +41,12 @@ class ZR_SQliteGallery {
   // Closes the database, deletes every plug-in (freeing its library).
   virtual ~ZR_SQliteGallery();
 
-  // Opens or creates the gallery at path (creating its folder), sets the pragmas, creates the
-  // people and images tables, loads the plug-ins of the path's folder and creates a template
-  // table per plug-in. False with m_error:
-  //   "OpenDB() Can't open: " + path + SQLite's message (the connection is closed);
+  // Opens or creates the gallery at path (creating its folder), sets a busy timeout of 60 s and
+  // the pragmas, checks that the file takes writes, creates the people and images tables, loads
+  // the plug-ins of the path's folder and creates a template table per plug-in. Every '\' of
+  // path is read as '/', for the file as for its folder and plug-ins. False with m_error:
+  //   "OpenDB() Can't open: " + path + SQLite's message (the connection is closed), also when
+  //     the file or its folder cannot be written ("attempt to write a readonly database");
   //   "OpenDB() SQL error: " + message when a pragma fails (closed);
   //   CreateTables' text (left open);
   //   each failed CreateFRtable text + "\n" (left open, every plug-in kept).
@@ -74,9 +76,11 @@ class ZR_SQliteGallery {
   int32_t GetNumTemplatesDB(const char* fr_table);
 
   // Batch inserts, each in its own transaction (a savepoint inside BeginBatch/EndBatch): any row
-  // that fails rolls back every row of the operation and gives false with no text. False with a
-  // text: "<op>() m_db=0", "<op>() no people" (an empty batch), "<op>() Prepare Error: " +
-  // message, "<op>() SQL error: " + message when BEGIN or END fails (END failing rolls back).
+  // that fails rolls back every row of the operation and gives false. Texts: "<op>() m_db=0",
+  // "<op>() no people" (an empty batch), "<op>() Prepare Error: " + message, "<op>() SQL error: "
+  // + message when BEGIN or END fails (END failing rolls back), and for the first row that
+  // failed "<op>() Step Error: " + message, "<op>() Bind Error: " + message (a value SQLite
+  // refuses) or "<op>() Error! row id past 32 bits: " + id.
   // Row ids are written into the records as they are made and not reset on failure.
   //
   // One people row per record with a face JPEG: name, and the thumbnail of the best image (of
@@ -111,8 +115,9 @@ class ZR_SQliteGallery {
   // Fills set for one enrolled image: per plug-in in list order its name, a template and a
   // status: ZR_TEMPLATE_NOT_ASKED (empty template) when its generation is not thread-safe, else
   // ZR_TEMPLATE_MADE when YV_GenerateTemplate, given an array of YV_GetTemplateSize bytes,
-  // returned non-zero, and ZR_TEMPLATE_FAILED when it returned 0, the size was negative or the
-  // plug-in threw. Safe to call from every worker at once.
+  // returned non-zero, and ZR_TEMPLATE_FAILED when it returned 0, the size was negative or above
+  // the gallery's blob limit (then nothing is allocated), or the plug-in threw. Safe to call from
+  // every worker at once.
   void GenerateTemplates(ZR_Image* image, ZR_AnnoModel2D* model, FRpluginTemplateSet& set) const;
 };
 

@@ -1,18 +1,20 @@
 // enrol/zr_sqlite_gallery_inserts.cpp: the three batch inserts. Each runs one prepared statement
 // over its rows inside one transaction, or inside a savepoint when BeginBatch opened an outer
-// transaction, and rolls every row back when one fails. Blobs and texts are bound without copies:
-// the batch outlives the statement.
+// transaction, and rolls every row back when one fails, naming the first failed row's cause. Blobs
+// and texts are bound without copies: the batch outlives the statement.
 #include "enrol/zr_sqlite_gallery.h"
 
 #include <sqlite3.h>
 
 #include <limits>
+#include <string>
 
 #include "enrol/internal/table_name.h"
 
 namespace {
 
-// One insert operation: prepare, open the transaction, step the rows, close it.
+// One insert operation: prepare, open the transaction, step the rows, close it. The first row
+// that fails keeps its cause for the operation's error text.
 class BatchInsert {
  public:
   BatchInsert(sqlite3* db, const ZR_String& op) : m_db(db), m_op(op) {}
@@ -56,15 +58,21 @@ class BatchInsert {
   // the 32-bit fields of the records counts as a failure, so no link can be cut short.
   bool Row(int32_t& row_id) {
     bool written = false;
-    if (!m_bind_failed && sqlite3_step(m_statement) == SQLITE_DONE) {
-      const sqlite3_int64 id = sqlite3_last_insert_rowid(m_db);
-      written =
-          id >= std::numeric_limits<int32_t>::min() && id <= std::numeric_limits<int32_t>::max();
-      if (written) row_id = static_cast<int32_t>(id);
+    if (!m_bind_failed) {
+      if (sqlite3_step(m_statement) == SQLITE_DONE) {
+        const sqlite3_int64 id = sqlite3_last_insert_rowid(m_db);
+        written =
+            id >= std::numeric_limits<int32_t>::min() && id <= std::numeric_limits<int32_t>::max();
+        if (written)
+          row_id = static_cast<int32_t>(id);
+        else
+          Fail(" Error! row id past 32 bits: " + std::to_string(id));
+      } else {
+        Fail(std::string(" Step Error: ") + sqlite3_errmsg(m_db));
+      }
     }
     sqlite3_reset(m_statement);
     m_bind_failed = false;
-    if (!written) m_failed = true;
     return written;
   }
 
@@ -76,7 +84,7 @@ class BatchInsert {
     if (!m_failed &&
         ZR_SQliteGallery::ExecSQL(m_db, m_nested ? "RELEASE zr_rows" : "END TRANSACTION", local))
       return true;
-    if (!m_failed) err = m_op + " " + local;
+    err = m_failed ? m_cause : m_op + " " + local;
     ZR_String ignored;
     if (m_nested) {
       ZR_SQliteGallery::ExecSQL(m_db, "ROLLBACK TO zr_rows", ignored);
@@ -94,9 +102,16 @@ class BatchInsert {
   bool m_nested = false;
   bool m_bind_failed = false;  // in the row being bound
   bool m_failed = false;       // in any row so far
+  ZR_String m_cause;           // the first failed row's text
 
   void Check(int rc) {
-    if (rc != SQLITE_OK) m_bind_failed = true;
+    if (rc == SQLITE_OK || m_bind_failed) return;
+    m_bind_failed = true;
+    Fail(std::string(" Bind Error: ") + sqlite3_errmsg(m_db));
+  }
+  void Fail(const std::string& what) {
+    if (!m_failed) m_cause = m_op + what.c_str();
+    m_failed = true;
   }
 };
 

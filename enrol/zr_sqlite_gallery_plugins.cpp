@@ -1,7 +1,10 @@
 // enrol/zr_sqlite_gallery_plugins.cpp: the gallery's plug-in list: loading every library of the
 // gallery folder, and asking the thread-safe ones for templates from all workers at once. A
-// plug-in's size and exceptions are not trusted: a negative size or a throw is a failed template.
+// plug-in's size and exceptions are not trusted: a negative size, a size above what the gallery
+// can store, or a throw is a failed template.
 #include "enrol/zr_sqlite_gallery.h"
+
+#include <sqlite3.h>
 
 #include <iostream>
 
@@ -10,13 +13,17 @@
 
 namespace {
 
+// SQLite's built-in length limit for a string, blob or row, for a gallery not yet opened.
+constexpr int64_t kDefaultMaxLength = 1000000000;
+
 // One template from a plug-in whose generation is thread-safe: ZR_TEMPLATE_MADE or
-// ZR_TEMPLATE_FAILED. templ is sized to 0..size-1 first.
+// ZR_TEMPLATE_FAILED. templ is sized to 0..size-1 first, unless size exceeds max_size (a blob
+// the gallery could not store: nothing is allocated).
 int32_t MakeTemplate(const ZR_FR_Plugin& plugin, ZR_Image* image, ZR_AnnoModel2D* model,
-                     ZR_Array<unsigned char>& templ) {
+                     int64_t max_size, ZR_Array<unsigned char>& templ) {
   try {
     const int32_t size = plugin.m_get_template_size();
-    if (size < 0) return ZR_TEMPLATE_FAILED;
+    if (size < 0 || size > max_size) return ZR_TEMPLATE_FAILED;
     templ.Resize(0, size - 1);
     return plugin.m_generate_template(image, model, &templ) != 0 ? ZR_TEMPLATE_MADE
                                                                  : ZR_TEMPLATE_FAILED;
@@ -75,6 +82,10 @@ void ZR_SQliteGallery::GenerateTemplates(ZR_Image* image, ZR_AnnoModel2D* model,
     set.m_templates.SetGrowStep(n);
     set.m_status.SetGrowStep(n);
   }
+  // The connection's length limit (SQLite's default without one); reading it takes no lock and
+  // nothing changes it while workers run.
+  const int64_t max_size =
+      m_db != nullptr ? sqlite3_limit(m_db, SQLITE_LIMIT_LENGTH, -1) : kDefaultMaxLength;
   const ZR_Array<unsigned char> empty;
   for (uint32_t k = 0; k < n; ++k) {
     const ZR_FR_Plugin& plugin = *m_plugins[k];
@@ -82,6 +93,6 @@ void ZR_SQliteGallery::GenerateTemplates(ZR_Image* image, ZR_AnnoModel2D* model,
     set.m_templates.Add(empty);
     set.m_status.Add(ZR_TEMPLATE_NOT_ASKED);
     if (plugin.m_gen_thread_safe == 0) continue;
-    set.m_status[k] = MakeTemplate(plugin, image, model, set.m_templates[k]);
+    set.m_status[k] = MakeTemplate(plugin, image, model, max_size, set.m_templates[k]);
   }
 }

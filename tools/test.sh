@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # tools/test.sh: the one test command. Installs the dependencies, builds and runs every test in a
-# release build, then again under AddressSanitizer + UndefinedBehaviorSanitizer, then runs each
-# fuzz target for a bounded time. Exits non-zero on the first failure.
+# release build, then again under AddressSanitizer + UndefinedBehaviorSanitizer, then the tests
+# that start threads under ThreadSanitizer, then runs each fuzz target for a bounded time. Exits
+# non-zero on the first failure.
 #   ZR_FUZZ_SECONDS  seconds per fuzz target (default 45; 0 skips fuzzing)
 #   ZR_JOBS          parallel build and test jobs (default: logical processors)
 set -euo pipefail
@@ -20,7 +21,7 @@ run_suite() {  # build-dir, then extra cmake arguments
   local dir=$1; shift
   cmake -S . -B "$dir" -G Ninja -Wno-dev "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
-  ctest --test-dir "$dir" -j "$jobs" --output-on-failure --no-tests=error
+  ctest --test-dir "$dir" -j "$jobs" --output-on-failure --no-tests=error ${ZR_CTEST_SELECT:+-R "$ZR_CTEST_SELECT"}
 }
 
 step "release build and tests"
@@ -31,6 +32,14 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0:strict_strin
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$top/tools/lsan.supp}
 run_suite build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_SANITIZE=ON -DZR_BENCH=OFF
+
+# The tests that start threads, by name: a test (or its suite) named with "Thread", "Concurrent"
+# or "Parallel" joins by that name alone; the event and wait suites are listed. A data race
+# fails the test. Reports from inside TBB or OpenCV, if any, go into tools/tsan.supp.
+step "thread sanitizer build and the tests that start threads"
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$top/tools/tsan.supp}
+ZR_CTEST_SELECT='Thread|Concurrent|Parallel|^ZrEvent\.|^WaitForEvents\.' \
+  run_suite build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_TSAN=ON -DZR_BENCH=OFF
 
 if [ "$fuzz_seconds" -gt 0 ]; then
   step "fuzz targets (${fuzz_seconds}s each)"

@@ -1,6 +1,6 @@
 // image/jpeg/colour.cpp: colour tables and line producers. Chroma replication for H2V1 and H1V2
 // happens here; H2V2 chroma arrives already upsampled (idct.cpp). On SSE2 eight pixels are
-// converted at once with the tables' exact arithmetic.
+// converted at once with the tables' exact arithmetic. RGB frames skip the conversion.
 #include "image/jpeg/colour.h"
 
 #include <cstring>
@@ -21,6 +21,7 @@ void BuildColourTables(colour_tables* t) {
     t->m_cr_g[c] = -46802 * k;
     t->m_cb_g[c] = -22554 * k + 32768;
   }
+  t->m_rgb = false;
 }
 
 namespace {
@@ -56,6 +57,14 @@ inline void Convert8(__m128i y8, __m128i cb8, __m128i cr8, uint8_t* out) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi16(rg, ba));
 }
 
+// Eight pixels red, green, blue, 255 from the low 8 bytes of r, g and b.
+inline void Interleave8(__m128i r8, __m128i g8, __m128i b8, uint8_t* out) {
+  const __m128i rg = _mm_unpacklo_epi8(r8, g8);
+  const __m128i ba = _mm_unpacklo_epi8(b8, _mm_set1_epi8(-1));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(rg, ba));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi16(rg, ba));
+}
+
 inline __m128i Load8(const uint8_t* p) {
   return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
 }
@@ -69,27 +78,43 @@ inline __m128i Load4Doubled(const uint8_t* p) {
 }
 
 // Eight pixels, chroma per pixel.
-inline void Convert8(const colour_tables&, const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
+inline void Convert8(const colour_tables& t, const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
                      uint8_t* out) {
-  Convert8(Load8(y), Load8(cb), Load8(cr), out);
+  if (t.m_rgb)
+    Interleave8(Load8(y), Load8(cb), Load8(cr), out);
+  else
+    Convert8(Load8(y), Load8(cb), Load8(cr), out);
 }
 
 // Eight pixels sharing four chroma samples in pairs.
-inline void Convert8Shared(const colour_tables&, const uint8_t* y, const uint8_t* cb,
+inline void Convert8Shared(const colour_tables& t, const uint8_t* y, const uint8_t* cb,
                            const uint8_t* cr, uint8_t* out) {
-  Convert8(Load8(y), Load4Doubled(cb), Load4Doubled(cr), out);
+  if (t.m_rgb)
+    Interleave8(Load8(y), Load4Doubled(cb), Load4Doubled(cr), out);
+  else
+    Convert8(Load8(y), Load4Doubled(cb), Load4Doubled(cr), out);
 }
 
 #else
 
 inline void Convert8(const colour_tables& t, const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
                      uint8_t* out) {
-  for (int32_t x = 0; x < 8; ++x, out += 4) YCbCrToRgba(t, y[x], cb[x], cr[x], out);
+  for (int32_t x = 0; x < 8; ++x, out += 4) {
+    if (t.m_rgb)
+      RgbToRgba(y[x], cb[x], cr[x], out);
+    else
+      YCbCrToRgba(t, y[x], cb[x], cr[x], out);
+  }
 }
 
 inline void Convert8Shared(const colour_tables& t, const uint8_t* y, const uint8_t* cb,
                            const uint8_t* cr, uint8_t* out) {
-  for (int32_t x = 0; x < 8; ++x, out += 4) YCbCrToRgba(t, y[x], cb[x / 2], cr[x / 2], out);
+  for (int32_t x = 0; x < 8; ++x, out += 4) {
+    if (t.m_rgb)
+      RgbToRgba(y[x], cb[x / 2], cr[x / 2], out);
+    else
+      YCbCrToRgba(t, y[x], cb[x / 2], cr[x / 2], out);
+  }
 }
 
 #endif

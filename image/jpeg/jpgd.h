@@ -1,6 +1,6 @@
 // image/jpeg/jpgd.h: the system's own JPEG file decoder (Huffman-coded ITU-T T.81 with 8-bit
-// samples: baseline, extended sequential and progressive frames, grey or YCbCr in the layouts
-// H1V1, H2V1, H1V2, H2V2). Input comes through a stream; the result is 4 bytes per pixel.
+// samples: baseline, extended sequential and progressive frames, grey, YCbCr or RGB in the
+// layouts H1V1, H2V1, H1V2, H2V2). Input comes through a stream; the result is 4 bytes per pixel.
 // Everything it refuses ends in one of the status codes below; no input makes it read or write
 // outside its buffers.
 #ifndef IMAGE_JPEG_JPGD_H
@@ -95,6 +95,24 @@ class jpeg_decoder_mem_stream : public jpeg_decoder_stream {
   size_t m_size;
   size_t m_pos = 0;
 };
+
+// jpeg_line_sink: where DecodeJpegStreamToSink puts the picture, line by line, so that a caller
+// can decode straight into a block of its own.
+class jpeg_line_sink {
+ public:
+  virtual ~jpeg_line_sink() {}
+  // Called once the frame is set up and before any line, with the picture's size and its
+  // component count (1 or 3). False stops the decoding.
+  virtual bool begin(int32_t width, int32_t height, int32_t comps) = 0;
+  // Where line y (0 the top line) goes: width × 4 bytes red, green, blue, alpha (grey as Y, Y, Y,
+  // 255). Nothing is written past those bytes.
+  virtual uint8_t* line(int32_t y) = 0;
+};
+
+// Decodes stream into sink. True when every line has been written; false when the decoding
+// fails (with its status code in *status, which may be null) or begin() refuses (status 0).
+// Holds one line of output at a time besides the decoder's own buffers.
+bool DecodeJpegStreamToSink(jpeg_decoder_stream* stream, jpeg_line_sink* sink, int32_t* status);
 
 // Decodes the whole picture of stream. Returns width × 4 × height bytes from malloc (red, green,
 // blue, alpha; grey as Y, Y, Y, 255), top line first, freed by the caller with free; or null.

@@ -1,7 +1,7 @@
-// image/jpeg/markers.cpp: the marker parser (ITU-T T.81 Annex B: SOI, DHT, DQT, DRI, SOF, SOS and
-// skipped segments) and the frame and scan set-up. Every length and count from the file is
-// checked before it sizes anything; a scan whose layout would not fit the frame's MCU buffers is
-// refused.
+// image/jpeg/markers.cpp: the marker parser (ITU-T T.81 Annex B: SOI, DHT, DQT, DRI, SOF, SOS,
+// the Adobe APP14 colour transform and skipped segments), the frame and scan set-up and the
+// choice between YCbCr and RGB. Every length and count from the file is checked before it sizes
+// anything; a scan whose layout would not fit the frame's MCU buffers is refused.
 #include "image/jpeg/internal/jpeg_decoder_core.h"
 
 #include <cstring>
@@ -16,7 +16,7 @@ enum : int32_t {
   kSof0 = 0xC0, kSof1 = 0xC1, kSof2 = 0xC2, kSof3 = 0xC3, kDht = 0xC4, kSof5 = 0xC5,
   kSof7 = 0xC7, kJpg = 0xC8, kSof9 = 0xC9, kSof11 = 0xCB, kDac = 0xCC, kSof13 = 0xCD,
   kSof15 = 0xCF, kRst0 = 0xD0, kRst7 = 0xD7, kSoi = 0xD8, kEoi = 0xD9, kSos = 0xDA,
-  kDqt = 0xDB, kDri = 0xDD, kTem = 0x01,
+  kDqt = 0xDB, kDri = 0xDD, kApp14 = 0xEE, kTem = 0x01,
 };
 
 constexpr int32_t kMaxSide = 16384;
@@ -69,9 +69,11 @@ int32_t jpeg_decoder_core::NextMarker() {
   }
 }
 
-int32_t jpeg_decoder_core::ReadMarkers() {
+int32_t jpeg_decoder_core::ReadMarkers(bool after_scan) {
   for (;;) {
     int32_t m = NextMarker();
+    // Some encoders end the last restart interval with a marker too; it has no segment.
+    if (after_scan && m >= kRst0 && m <= kRst7) continue;
     if ((m >= kSof0 && m <= kSof3) || (m >= kSof5 && m <= kSof7) ||
         (m >= kSof9 && m <= kSof11) || (m >= kSof13 && m <= kSof15) || m == kSoi ||
         m == kEoi || m == kSos)
@@ -82,6 +84,8 @@ int32_t jpeg_decoder_core::ReadMarkers() {
       ReadDqt();
     } else if (m == kDri) {
       ReadDri();
+    } else if (m == kApp14) {
+      ReadApp14();
     } else if (m == kDac) {
       fail(kStatusArithmeticCoding);
     } else if (m == kTem || m == kJpg || (m >= kRst0 && m <= kRst7)) {
@@ -96,6 +100,18 @@ void jpeg_decoder_core::SkipSegment() {
   uint32_t len = Get16();
   if (len < 2) fail(kStatusBadSegmentLength);
   for (len -= 2; len > 0; --len) GetByte();
+}
+
+void jpeg_decoder_core::ReadApp14() {
+  // "Adobe", version (2 bytes), flags (2 + 2), transform (1); other APP14 segments are skipped.
+  uint32_t len = Get16();
+  if (len < 2) fail(kStatusBadSegmentLength);
+  len -= 2;
+  uint8_t head[12];
+  uint32_t n = 0;
+  for (; n < len && n < sizeof(head); ++n) head[n] = GetByte();
+  for (uint32_t rest = len - n; rest > 0; --rest) GetByte();
+  if (n == sizeof(head) && std::memcmp(head, "Adobe", 5) == 0) m_adobe_transform = head[11];
 }
 
 void jpeg_decoder_core::ReadDht() {
@@ -296,7 +312,7 @@ void jpeg_decoder_core::CheckAndBuildTables() {
 }
 
 bool jpeg_decoder_core::ScanSetup() {
-  int32_t m = ReadMarkers();
+  int32_t m = ReadMarkers(m_scans_seen > 0);
   if (m == kEoi) return false;
   if (m != kSos) fail(kStatusUnexpectedMarker);
   if (++m_scans_seen > kMaxScans) fail(kStatusBadScanLayout);
@@ -311,6 +327,13 @@ bool jpeg_decoder_core::ScanSetup() {
   }
   ResetEntropy();
   return true;
+}
+
+void jpeg_decoder_core::ChooseColourSpace() {
+  // Three components are YCbCr unless they are named 'R', 'G', 'B' or an Adobe segment says
+  // "no transform": then they hold red, green and blue as they stand.
+  const bool named_rgb = m_comp_ident[0] == 'R' && m_comp_ident[1] == 'G' && m_comp_ident[2] == 'B';
+  m_colour.m_rgb = m_comps_in_frame == 3 && (named_rgb || m_adobe_transform == 0);
 }
 
 }  // namespace jpgd

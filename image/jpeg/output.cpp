@@ -1,5 +1,6 @@
-// image/jpeg/output.cpp: the decoder's public operations (start, next_scanline) and the two
-// entry points that return the whole picture as 4-byte pixels, top line first.
+// image/jpeg/output.cpp: the decoder's public operations (start, next_scanline), the entry points
+// that return the whole picture as 4-byte pixels, top line first, and the one that hands the
+// lines to a caller's sink.
 #include "image/jpeg/internal/jpeg_decoder_core.h"
 
 #include <cstdlib>
@@ -18,6 +19,7 @@ int32_t jpeg_decoder_core::start() {
       if (!ScanSetup()) fail(kStatusUnexpectedMarker);
       CheckSequentialScan();
     }
+    ChooseColourSpace();
     m_ready = true;
     return 0;
   } catch (const failure&) {
@@ -106,6 +108,37 @@ unsigned char* DecodeJpegStreamWithStatus(jpeg_decoder_stream* stream, int32_t* 
     }
   }
   return pixels;
+}
+
+bool DecodeJpegStreamToSink(jpeg_decoder_stream* stream, jpeg_line_sink* sink, int32_t* status) {
+  if (status) *status = 0;
+  if (!stream || !sink) return false;
+  jpeg_decoder_core decoder(stream);
+  auto failed = [&](int32_t code) {
+    if (status) *status = code;
+    return false;
+  };
+  if (decoder.status()) return failed(decoder.status());
+  if (!decoder.ready() && decoder.start() != 0) return failed(decoder.status());
+  const int32_t w = decoder.width(), h = decoder.height();
+  if (!sink->begin(w, h, decoder.comps())) return false;
+  const bool grey = decoder.comps() == 1;
+  for (int32_t y = 0; y < h; ++y) {
+    const uint8_t* line = nullptr;
+    int32_t line_bytes = 0;
+    // Lines come from the decoder's own buffer: a line made in place could run past the width.
+    if (decoder.next_scanline(&line, &line_bytes) != 0) return failed(decoder.status());
+    uint8_t* dst = sink->line(y);
+    if (grey) {
+      for (int32_t x = 0; x < w; ++x, dst += 4) {
+        dst[0] = dst[1] = dst[2] = line[x];
+        dst[3] = 255;
+      }
+    } else {
+      std::memcpy(dst, line, static_cast<size_t>(w) * 4);
+    }
+  }
+  return true;
 }
 
 unsigned char* DecodeJpegStream(jpeg_decoder_stream* stream, int32_t* width, int32_t* height,

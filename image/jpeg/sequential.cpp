@@ -70,7 +70,7 @@ void jpeg_decoder_core::DecodeMcuRow() {
 void jpeg_decoder_core::FinishSequential() {
   // The marker reading after the last MCU row: normally EOI. Later scans are not decoded, but a
   // broken segment before the end marker fails the decoding.
-  ReadMarkers();
+  ReadMarkers(true);
 }
 
 }  // namespace jpgd

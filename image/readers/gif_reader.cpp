@@ -1,7 +1,8 @@
 // image/readers/gif_reader.cpp: the first frame of a GIF (87a/89a), non-interlaced. Blocks are
 // parsed by their structure (extension sub-blocks are skipped whole, so a 0x2C or 0x3B inside
 // them is data); the image data is decoded with a full LZW string table whose code width grows
-// to 12 bits. Every palette index and pixel position is bounded.
+// to 12 bits. Every palette index and pixel position is bounded. The data are read before the
+// picture is allocated, so a tiny file cannot claim a huge picture it holds nothing of.
 #include "image/zr_image.h"
 
 #include <cstring>
@@ -80,6 +81,9 @@ class PixelWriter {
   PixelWriter(ZR_Image& image, const ColourTable& table) : m_image(image), m_table(table) {
     m_row = image.m_rows - 1;
   }
+  // Whether every pixel of the picture has been written.
+  bool Complete() const { return m_row < 0; }
+  int64_t Written() const { return (int64_t(m_image.m_rows) - 1 - m_row) * m_image.m_cols + m_col; }
   // False for an index outside the colour table.
   bool Put(uint32_t index) {
     if (index >= m_table.size) return false;
@@ -240,8 +244,6 @@ bool ZR_Image::LoadGIF(const char* name) {
       return false;
     }
     if (!ZR_ReaderSizeOk(width, height, "ZR_Image::LoadGIF()", name)) return false;
-    Resize(static_cast<int32_t>(height), static_cast<int32_t>(width));
-    ZR_FillOpaqueBlack(*this);
     const int min_code_size = input.Byte();
     if (min_code_size < 1 || min_code_size > kMaxCodeBits - 1) {
       std::fprintf(stderr, "ZR_Image::LoadGIF() Error! - LZW code size %d of %s is outside 1..11\n",
@@ -250,11 +252,23 @@ bool ZR_Image::LoadGIF(const char* name) {
     }
     std::vector<uint8_t> data;
     input.ReadSubBlocks(data);
+    if (data.empty()) {
+      std::fprintf(stderr, "ZR_Image::LoadGIF() Error! - %s holds no image data\n", name);
+      return false;
+    }
+    Resize(static_cast<int32_t>(height), static_cast<int32_t>(width));
+    ZR_FillOpaqueBlack(*this);
     PixelWriter writer(*this, table);
     const LzwEnd end = DecodeLzw(data, min_code_size, writer);
     if (end == LzwEnd::kBadCode)
       ZR_PrintPerror("ZR_Image::LoadGIF() Error! - colour index > colour palette size");
-    result = end == LzwEnd::kEndCode;
+    // Data that stop after the last pixel without the end code still hold the whole picture.
+    result = end == LzwEnd::kEndCode || (end == LzwEnd::kDataEnded && writer.Complete());
+    if (end == LzwEnd::kDataEnded && !result)
+      std::fprintf(
+          stderr,
+          "ZR_Image::LoadGIF() Error! - the image data of %s end after %lld of %lld pixels\n", name,
+          static_cast<long long>(writer.Written()), static_cast<long long>(width * height));
   }
 
   // Later frames and extensions are skipped by structure up to the trailer; nothing may follow it.

@@ -1,27 +1,38 @@
 // image/readers/jpeg_file_reader.cpp: JPEG files through the system's own decoder, whose top-down
-// R, G, B, A rows become image rows from the top (rows - 1) down.
+// R, G, B, A lines go straight into image rows from the top (rows - 1) down: a load holds one copy
+// of the picture.
 #include "image/zr_image.h"
-
-#include <cstdlib>
-#include <cstring>
 
 #include "core/zr_file_system.h"
 #include "image/internal/reader_support.h"
 #include "image/jpeg/jpgd.h"
 
+namespace {
+
+// Sizes the image once the decoder knows the picture, then hands out its rows top first.
+class ImageRows : public jpgd::jpeg_line_sink {
+ public:
+  ImageRows(ZR_Image& image, const char* name) : m_image(image), m_name(name) {}
+  bool begin(int32_t width, int32_t height, int32_t) override {
+    if (!ZR_ReaderSizeOk(width, height, "ZR_Image::LoadJPEG()", m_name)) return false;
+    m_image.Resize(height, width);
+    return true;
+  }
+  uint8_t* line(int32_t y) override {
+    return reinterpret_cast<uint8_t*>(m_image[m_image.m_rows - 1 - y]);
+  }
+
+ private:
+  ZR_Image& m_image;
+  const char* m_name;
+};
+
+}  // namespace
+
 bool ZR_Image::LoadJPEG(const char* name) {
   if (!FileExists(name)) return false;
-  int32_t width = 0, height = 0, components = 0;
-  unsigned char* pixels = jpgd::DecodeJpegFile(name, &width, &height, &components);
-  if (!pixels) return false;
-  if (!ZR_ReaderSizeOk(width, height, "ZR_Image::LoadJPEG()", name)) {
-    std::free(pixels);
-    return false;
-  }
-  Resize(height, width);
-  const size_t row_bytes = static_cast<size_t>(width) * 4;
-  for (int32_t k = 0; k < height; ++k)
-    std::memcpy((*this)[height - 1 - k], pixels + row_bytes * static_cast<size_t>(k), row_bytes);
-  std::free(pixels);
-  return true;
+  jpgd::jpeg_decoder_file_stream file;
+  if (!file.open(name)) return false;
+  ImageRows rows(*this, name);
+  return jpgd::DecodeJpegStreamToSink(&file, &rows, nullptr);
 }

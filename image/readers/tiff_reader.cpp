@@ -1,11 +1,14 @@
 // image/readers/tiff_reader.cpp: TIFF through libtiff's RGBA interface (first directory). The
-// raster's first row is the bottom row. The size is checked against the shared cap and computed
-// in size_t before the raster is allocated. Errors go to the error stream as one line from a
-// handler of this handle only; warnings are dropped.
+// raster's first row is the bottom row, as in the image's own block, so libtiff fills that block
+// directly and each packed pixel is then rewritten in place as R, G, B, 255: a load holds one
+// copy of the picture. The size is checked against the shared cap before the block is allocated.
+// Errors go to the error stream as one line from a handler of this handle only; warnings are
+// dropped.
 #include "image/zr_image.h"
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include <tiffio.h>
 
@@ -43,24 +46,21 @@ bool ZR_Image::LoadTIFF(const char* name) {
   bool ok = TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) == 1 &&
             TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) == 1 &&
             ZR_ReaderSizeOk(width, height, "ZR_Image::LoadTIFF()", name);
-  uint32_t* raster = nullptr;
   if (ok) {
-    raster = static_cast<uint32_t*>(_TIFFmalloc(static_cast<tmsize_t>(size_t{width} * height * 4)));
-    ok = raster && TIFFReadRGBAImage(tif, width, height, raster, 0) == 1;
-  }
-  if (ok) {
+    static_assert(sizeof(ZR_Colour) == sizeof(uint32_t), "one packed pixel per image pixel");
     const int32_t rows = static_cast<int32_t>(height);
     const int32_t cols = static_cast<int32_t>(width);
-    Resize(rows, cols);
-    const uint32_t* p = raster;
-    for (int32_t r = 0; r < rows; ++r) {
-      ZR_Colour* out = (*this)[r];
-      for (int32_t c = 0; c < cols; ++c, ++p)
-        out[c] = {static_cast<uint8_t>(TIFFGetR(*p)), static_cast<uint8_t>(TIFFGetG(*p)),
-                  static_cast<uint8_t>(TIFFGetB(*p)), 255};
+    Resize(rows, cols);  // rows bottom-up, one block: the raster's layout
+    ZR_Colour* pixels = Block();
+    ok = TIFFReadRGBAImage(tif, width, height, reinterpret_cast<uint32_t*>(pixels), 0) == 1;
+    const size_t count = size_t{width} * height;
+    for (size_t i = 0; ok && i < count; ++i) {
+      uint32_t p;
+      std::memcpy(&p, &pixels[i], sizeof(p));
+      pixels[i] = {static_cast<uint8_t>(TIFFGetR(p)), static_cast<uint8_t>(TIFFGetG(p)),
+                   static_cast<uint8_t>(TIFFGetB(p)), 255};
     }
   }
-  if (raster) _TIFFfree(raster);
   TIFFClose(tif);
   return ok;
 }

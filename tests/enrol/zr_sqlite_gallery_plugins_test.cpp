@@ -163,3 +163,30 @@ TEST(ZrSqliteGalleryPlugins, GenerateTemplatesFromManyThreadsAtOnce) {
   for (int t = 0; t < kThreads; ++t) EXPECT_EQ(kCalls, good[t]) << t;
   EXPECT_EQ(kThreads * kCalls, probe.GenerateCalls());
 }
+
+// A template longer than the gallery's blob limit could never be stored: it fails before any
+// allocation (no gigabyte of zeros per image) and before the plug-in is asked to fill it.
+TEST(ZrSqliteGalleryPlugins, ATemplateAboveTheBlobLimitFailsWithoutAllocating) {
+  ZR_DataFolder data;
+  data.AddPlugin(ZR_TEST_PLUGIN_ALPHA, "Alpha.so");
+  const std::string huge = data.AddPlugin(ZR_TEST_PLUGIN_HUGE, "Huge.so");
+  ZR_PluginProbe probe(huge);
+  ZR_SQliteGallery gallery;
+  ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str())) << gallery.m_error.m_text;
+  ASSERT_EQ("Alpha,Huge", Names(gallery));
+
+  ZR_Image image(6, 9);
+  ZR_AnnoModel2D model = ZR_TestModel();
+  FRpluginTemplateSet set;
+  gallery.GenerateTemplates(&image, &model, set);  // SQLite's default limit of 10^9 bytes
+  EXPECT_EQ(1, set.m_status[0]);
+  EXPECT_EQ(0, set.m_status[1]);
+  EXPECT_EQ(0u, set.m_templates[1].m_count);
+  EXPECT_EQ(0, probe.GenerateCalls());
+
+  // The limit is the connection's own: Alpha's template of 20 + init text bytes exceeds 20.
+  sqlite3_limit(gallery.m_db, SQLITE_LIMIT_LENGTH, 20);
+  gallery.GenerateTemplates(&image, &model, set);
+  EXPECT_EQ(0, set.m_status[0]);
+  EXPECT_EQ(0u, set.m_templates[0].m_count);
+}

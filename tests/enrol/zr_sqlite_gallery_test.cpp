@@ -1,13 +1,18 @@
 // tests/enrol/zr_sqlite_gallery_test.cpp: the gallery file: its exact schema, reopening, one
 // batch of hand-built records through all three inserts, rollback when a row or the commit fails,
-// the open failures and the texts of every operation on a closed gallery.
+// the open failures and the texts of every operation on a closed gallery, paths with '\',
+// galleries that cannot be written, and other writers on the same file.
 #include "enrol/zr_sqlite_gallery.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/enrol/gallery_fixture.h"
@@ -156,20 +161,21 @@ TEST(ZrSqliteGallery, StoresOneBatchInAllThreeTables) {
   EXPECT_EQ(3, gallery.GetValFromDB("SELECT COUNT(image_id) FROM images;"));
 }
 
-// A trigger refuses the inserts of one table: that operation writes nothing and fails without a
-// text; inside BeginBatch a failed images insert also takes the people rows with it.
+// A trigger refuses the inserts of one table: that operation writes nothing and fails with the
+// refusal's text; inside BeginBatch a failed images insert also takes the people rows with it.
 TEST(ZrSqliteGallery, RollsBackEveryRowOfAFailedOperation) {
   const struct {
     const char* table;
     bool batch_unit;
     bool people, images, fr;  // expected results
     size_t people_rows, image_rows, fr_rows;
+    const char* error;
   } cases[] = {
-      {"people", false, false, false, false, 0, 0, 0},
-      {"images", false, true, false, false, 2, 0, 0},
-      {"images", true, true, false, false, 0, 0, 0},
-      {"Alpha", false, true, true, false, 2, 3, 0},
-      {"Alpha", true, true, true, false, 2, 3, 0},
+      {"people", false, false, false, false, 0, 0, 0, "AddToPeopleTable() Step Error: x"},
+      {"images", false, true, false, false, 2, 0, 0, "AddToImagesTable() Step Error: x"},
+      {"images", true, true, false, false, 0, 0, 0, "AddToImagesTable() Step Error: x"},
+      {"Alpha", false, true, true, false, 2, 3, 0, "Alpha AddToFRTable() Step Error: x"},
+      {"Alpha", true, true, true, false, 2, 3, 0, "Alpha AddToFRTable() Step Error: x"},
   };
   for (const auto& c : cases) {
     ZR_DataFolder data;
@@ -192,7 +198,7 @@ TEST(ZrSqliteGallery, RollsBackEveryRowOfAFailedOperation) {
     EXPECT_EQ(c.people, people) << c.table;
     EXPECT_EQ(c.images, images) << c.table;
     EXPECT_EQ(c.fr, fr) << c.table;
-    EXPECT_STREQ("before", gallery.m_error.m_text) << c.table;
+    EXPECT_STREQ(c.error, gallery.m_error.m_text) << c.table;
     EXPECT_EQ(c.people_rows, Count(data.Gallery(), "people")) << c.table << c.batch_unit;
     EXPECT_EQ(c.image_rows, Count(data.Gallery(), "images")) << c.table << c.batch_unit;
     EXPECT_EQ(c.fr_rows, Count(data.Gallery(), "Alpha")) << c.table;
@@ -244,6 +250,7 @@ TEST(ZrSqliteGallery, ABlobTheDatabaseRefusesFailsTheRow) {
   // The row itself (name "A", thumbnail NULL) would fit in the limit; the thumbnail does not.
   sqlite3_limit(gallery.m_db, SQLITE_LIMIT_LENGTH, 12);
   EXPECT_FALSE(gallery.AddToPeopleTable(batch));
+  EXPECT_STREQ("AddToPeopleTable() Bind Error: string or blob too big", gallery.m_error.m_text);
   EXPECT_EQ(0u, Count(data.Gallery(), "people"));
 }
 
@@ -383,4 +390,143 @@ TEST(ZrSqliteGallery, EveryOperationOnAClosedGalleryNamesItself) {
     EXPECT_FALSE(c.call()) << c.text;
     EXPECT_STREQ(c.text, gallery.m_error.m_text);
   }
+}
+
+// The folder is made and the plug-ins are found with every '\' read as '/'; the file must be
+// opened the same way, or it lands elsewhere (or not at all) and no template table is made.
+TEST(ZrSqliteGallery, BackslashesInThePathNameTheSameFolderForFileAndPlugins) {
+  const struct {
+    const char* given;
+    const char* folder;  // where the file and plug-ins are
+  } cases[] = {{"w\\x/FR/G.gal", "w/x/FR"}, {"data\\/FR/g.gal", "data/FR"}};
+  for (const auto& c : cases) {
+    ZR_TempFolder temp;
+    const std::string folder = temp / c.folder;
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(ZR_TEST_PLUGIN_ALPHA, folder + "/Alpha.so");
+    ZR_SQliteGallery gallery;
+    ASSERT_TRUE(gallery.OpenDB((temp / c.given).c_str())) << c.given << gallery.m_error.m_text;
+    ASSERT_EQ(1u, gallery.m_plugins.m_count) << c.given;
+    const std::string file = folder + "/" + ZR_String(c.given).GetFileStem().m_text + ".gal";
+    EXPECT_EQ(Text(kAlphaSql),
+              ZR_Query(file, "SELECT sql FROM sqlite_master WHERE name = 'Alpha';").at(0)[0])
+        << c.given;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(temp.Path()))
+      EXPECT_EQ(std::string::npos, entry.path().string().find('\\')) << entry.path();
+  }
+}
+
+namespace {
+
+// Runs body in a child process, as the unprivileged user "nobody" when the tests run as root
+// (root writes files whatever their mode). Returns the body's text, or why it could not run.
+std::string InUnprivilegedChild(const std::function<std::string()>& body) {
+  int out[2];
+  if (::pipe(out) != 0) return "pipe failed";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(out[0]);
+    std::string text = "cannot drop privileges";
+    if (::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0)) text = body();
+    const ssize_t written = ::write(out[1], text.data(), text.size());
+    ::_exit(written == ssize_t(text.size()) ? 0 : 1);
+  }
+  ::close(out[1]);
+  std::string text;
+  char buffer[256];
+  for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, size_t(n));
+  ::close(out[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? text : "child failed: " + text;
+}
+
+}  // namespace
+
+// Opening succeeds on a file or folder that cannot be written; every insert of the run would
+// then fail. The open itself must fail, with the connection closed and the file untouched.
+TEST(ZrSqliteGallery, AGalleryThatCannotBeWrittenFailsAtOpen) {
+  namespace fs = std::filesystem;
+  const fs::perms read_only = fs::perms(0444), folder_read_only = fs::perms(0555);
+  const struct {
+    const char* what;
+    fs::perms file, folder;
+  } cases[] = {
+      {"read-only file", read_only, fs::perms::all},
+      {"read-only folder", fs::perms(0666), folder_read_only},
+  };
+  for (const auto& c : cases) {
+    ZR_DataFolder data;
+    {
+      ZR_SQliteGallery gallery;
+      ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str()));
+    }
+    const std::string before = ZR_TempFolder::Read(data.Gallery());
+    fs::permissions(data.Gallery(), c.file);
+    fs::permissions(data.Fr(), c.folder);
+    const std::string result = InUnprivilegedChild([&] {
+      ZR_SQliteGallery gallery;
+      const bool opened = gallery.OpenDB(data.Gallery().c_str());
+      return std::string(opened ? "opened " : "refused ") + (gallery.m_db ? "open " : "closed ") +
+             gallery.m_error.m_text;
+    });
+    EXPECT_EQ("refused closed OpenDB() Can't open: " + data.Gallery() +
+                  "attempt to write a readonly database",
+              result)
+        << c.what;
+    fs::permissions(data.Fr(), fs::perms::all);
+    EXPECT_EQ(before, ZR_TempFolder::Read(data.Gallery())) << c.what;
+    EXPECT_FALSE(fs::exists(data.Gallery() + "-journal")) << c.what;
+  }
+}
+
+// Another connection holding the write lock for a moment (another enrolment, the sqlite3 shell)
+// is waited for instead of failing the batch with "database is locked".
+TEST(ZrSqliteGallery, ConcurrentWriterIsWaitedFor) {
+  ZR_DataFolder data;
+  ZR_SQliteGallery gallery;
+  ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str()));
+  sqlite3* other = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(data.Gallery().c_str(), &other));
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr));
+  std::thread holder([other] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+  });
+  ZR_List<ZR_AddPersonFRT> batch = Batch();
+  EXPECT_TRUE(gallery.AddToPeopleTable(batch)) << gallery.m_error.m_text;
+  holder.join();
+  sqlite3_close(other);
+  EXPECT_EQ(2, gallery.GetValFromDB("SELECT COUNT(person_id) FROM people;"));
+}
+
+// Two enrolments into one gallery at once, each with its own connection: every batch of both is
+// stored, in people, images and the template table.
+TEST(ZrSqliteGallery, ConcurrentEnrolmentsStoreEveryBatch) {
+  ZR_DataFolder data;
+  data.AddPlugin(ZR_TEST_PLUGIN_ALPHA, "Alpha.so");
+  constexpr int kBatches = 25;
+  std::vector<std::string> failures(2);
+  std::vector<std::thread> runs;
+  for (int r = 0; r < 2; ++r) {
+    runs.emplace_back([&, r] {
+      ZR_SQliteGallery gallery;
+      if (!gallery.OpenDB(data.Gallery().c_str())) {
+        failures[r] = gallery.m_error.m_text;
+        return;
+      }
+      for (int b = 0; b < kBatches && failures[r].empty(); ++b) {
+        ZR_List<ZR_AddPersonFRT> batch = Batch();
+        const bool stored = gallery.BeginBatch() && gallery.AddToPeopleTable(batch) &&
+                            gallery.AddToImagesTable(batch) && gallery.EndBatch(true) &&
+                            gallery.AddToFRTable(batch, "Alpha");
+        if (!stored) failures[r] = gallery.m_error.m_text;
+      }
+    });
+  }
+  for (std::thread& run : runs) run.join();
+  EXPECT_EQ(std::vector<std::string>(2), failures);
+  EXPECT_EQ(size_t(2 * kBatches * 2), Count(data.Gallery(), "people"));
+  EXPECT_EQ(size_t(2 * kBatches * 3), Count(data.Gallery(), "images"));
+  EXPECT_EQ(size_t(2 * kBatches * 2), Count(data.Gallery(), "Alpha"));
 }

@@ -116,17 +116,45 @@ TEST(LoadGif, RefusedAndBrokenFilesFailWithTheirMessage) {
   }
 }
 
-TEST(LoadGif, TrailerIsOptionalButTheEndCodeIsNot) {
+// Many encoders stop the data after the last pixel without an end code; the picture is complete
+// and loads. Data that stops before the last pixel fails, saying so.
+TEST(LoadGif, TrailerAndEndCodeAreOptionalOnceEveryPixelIsThere) {
   ZR_TempFolder dir;
   const Picture pic = Palette(10, 6, 5, false, 7);
+  const Picture big = Palette(97, 61, 200, true, 9);  // codes of 9 to 12 bits, several blocks
+  auto without_end = [](bool literal, int min_code_size) {
+    GifOptions o;
+    o.end_code = false, o.literal = literal, o.min_code_size = min_code_size;
+    return o;
+  };
   Bytes b = MakeGif(pic);
   b.pop_back();  // no trailer: the result stands
-  LoadResult r = LoadBytes(dir, "a.gif", b);
-  EXPECT_TRUE(r.ok);
-  EXPECT_TRUE(SamePixels(pic, r.picture));
-  // Data that stops before the end code, and a file cut inside the data, fail without a crash.
-  const Bytes cuts[] = {Bytes(b.begin(), b.end() - 3), Bytes(b.begin(), b.begin() + 50)};
-  for (const Bytes& cut : cuts) EXPECT_FALSE(LoadBytes(dir, "a.gif", cut).ok);
+  const struct {
+    const char* what;
+    const Picture* pic;
+    Bytes bytes;
+  } complete[] = {
+      {"no trailer", &pic, b},
+      {"no end code", &pic, MakeGif(pic, without_end(false, 8))},
+      {"no end code, code size 3", &pic, MakeGif(pic, without_end(false, 3))},
+      {"no end code, literal", &pic, MakeGif(pic, without_end(true, 8))},
+      {"no end code, large", &big, MakeGif(big, without_end(false, 8))},
+  };
+  for (const auto& c : complete) {
+    LoadResult r = LoadBytes(dir, "a.gif", c.bytes);
+    ASSERT_TRUE(r.ok) << c.what << ": " << r.err;
+    EXPECT_TRUE(SamePixels(*c.pic, r.picture)) << c.what;
+    EXPECT_EQ("", r.err) << c.what;
+  }
+  // Data that stops before the last pixel, and a file cut inside the data.
+  const Bytes no_end = MakeGif(big, without_end(false, 8));
+  const Bytes cuts[] = {Bytes(b.begin(), b.end() - 5), Bytes(b.begin(), b.begin() + 50),
+                        Bytes(no_end.begin(), no_end.end() - 40)};
+  for (const Bytes& cut : cuts) {
+    LoadResult r = LoadBytes(dir, "a.gif", cut);
+    EXPECT_FALSE(r.ok) << cut.size();
+    EXPECT_TRUE(StartsWith(r.err, "ZR_Image::LoadGIF() Error! - ")) << cut.size() << ": " << r.err;
+  }
 }
 
 TEST(LoadGif, CodesBeyondThePictureAreDropped) {

@@ -333,7 +333,7 @@ class GifCodeWriter {
 };
 
 // Standard LZW as GIF uses it: the code width grows with the table, clear when it is full.
-inline Bytes GifLzw(const std::vector<uint8_t>& index, int min_code_size) {
+inline Bytes GifLzw(const std::vector<uint8_t>& index, int min_code_size, bool end_code = true) {
   const int clear = 1 << min_code_size, end = clear + 1;
   GifCodeWriter w;
   std::map<uint32_t, int> table;
@@ -363,13 +363,14 @@ inline Bytes GifLzw(const std::vector<uint8_t>& index, int min_code_size) {
     prefix = index[i];
   }
   if (prefix >= 0) emit(prefix);
-  emit(end);
+  if (end_code) emit(end);
   return w.Finish();
 }
 
 // Literal codes only, fixed width min_code_size + 1: a clear before the table would make a
 // decoder widen its codes.
-inline Bytes GifLiteral(const std::vector<uint8_t>& index, int min_code_size) {
+inline Bytes GifLiteral(const std::vector<uint8_t>& index, int min_code_size,
+                        bool end_code = true) {
   const int clear = 1 << min_code_size, end = clear + 1, width = min_code_size + 1;
   const int run = clear - 2;
   GifCodeWriter w;
@@ -377,7 +378,7 @@ inline Bytes GifLiteral(const std::vector<uint8_t>& index, int min_code_size) {
     if (i % run == 0) w.Put(clear, width);
     w.Put(index[i], width);
   }
-  w.Put(end, width);
+  if (end_code) w.Put(end, width);
   return w.Finish();
 }
 
@@ -399,6 +400,7 @@ struct GifOptions {
   bool interlaced = false;
   bool tricky_extensions = false;  // a control extension with index 0x2C, a comment with , and ;
   bool second_frame = false;       // an extra frame whose data holds 0x3B bytes
+  bool end_code = true;            // false: the first frame's data stops after its last pixel
   Bytes after_trailer;
 };
 
@@ -435,7 +437,8 @@ inline Bytes MakeGif(const Picture& p, const GifOptions& o = {}) {
     b.push_back(static_cast<uint8_t>(o.min_code_size));
     PutSubBlocks(b, data);
   };
-  frame(o.literal ? GifLiteral(ix.index, o.min_code_size) : GifLzw(ix.index, o.min_code_size));
+  frame(o.literal ? GifLiteral(ix.index, o.min_code_size, o.end_code)
+                  : GifLzw(ix.index, o.min_code_size, o.end_code));
   if (o.second_frame) {
     b.insert(b.end(), {0x21, 0xF9, 4, 0, 0, 0, 0x3B, 0});
     Bytes data(64, 0x3B);

@@ -129,9 +129,13 @@ class jpeg_decoder_core {
   // Markers and set-up (markers.cpp).
   void LocateSoi();
   void ReadFirstFrameMarker();
-  int32_t ReadMarkers();
+  // Reads segments up to the next frame, scan, SOI or EOI marker and returns it. after_scan: the
+  // reading follows a scan's entropy-coded data, where an RSTn written after the last restart
+  // interval is passed over; anywhere else an RSTn fails with kStatusUnexpectedMarker.
+  int32_t ReadMarkers(bool after_scan = false);
   int32_t NextMarker();
   void SkipSegment();
+  void ReadApp14();
   void ReadDht();
   void ReadDqt();
   void ReadDri();
@@ -139,6 +143,7 @@ class jpeg_decoder_core {
   void ReadSosHeader();
   void FrameSetup();
   bool ScanSetup();
+  void ChooseColourSpace();
   void ComputeMcuOrder();
   void CheckAndBuildTables();
 
@@ -194,6 +199,7 @@ class jpeg_decoder_core {
   int32_t m_comps_in_frame = 0;
   int32_t m_comp_h[4] = {}, m_comp_v[4] = {}, m_comp_quant[4] = {}, m_comp_ident[4] = {};
   int32_t m_comp_h_blocks[4] = {}, m_comp_v_blocks[4] = {};
+  int32_t m_adobe_transform = -1;  // from an Adobe APP14 segment; -1 when there is none
 
   // Current scan.
   int32_t m_comps_in_scan = 0;

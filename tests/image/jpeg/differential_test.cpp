@@ -67,3 +67,73 @@ TEST(JpegDifferential, MatchesLibjpegInEveryLayoutModeAndSize) {
 }
 
 }  // namespace
+
+namespace {
+
+// Offset of the frame header (SOF0 or SOF2).
+int64_t FindFrame(const Bytes& b) {
+  const int64_t sof0 = FindMarker(b, 0xC0);
+  return sof0 >= 0 ? sof0 : FindMarker(b, 0xC2);
+}
+
+// The same RGB samples marked three ways; each must decode as RGB, like libjpeg decodes the file
+// with both marks. A frame with neither stays YCbCr.
+TEST(JpegDifferential, RgbFramesMatchLibjpeg) {
+  const struct {
+    const char* name;
+    bool progressive;
+    int32_t h0, v0;
+  } frames[] = {{"h1v1", false, 1, 1},
+                {"h1v1 progressive", true, 1, 1},
+                {"h2v1", false, 2, 1},
+                {"h2v2", false, 2, 2}};
+  for (const auto& f : frames) {
+    EncodeOptions o;
+    o.rgb = true, o.progressive = f.progressive, o.h0 = f.h0, o.v0 = f.v0;
+    const Bytes both = EncodePicture(37, 21, o, 5);  // ids 'R', 'G', 'B' and Adobe transform 0
+    const int64_t sof = FindFrame(both), app14 = FindMarker(both, 0xEE);
+    ASSERT_GT(sof, 0);
+    ASSERT_GT(app14, 0);
+    ASSERT_EQ('R', both[sof + 10]);
+    ASSERT_EQ(0, both[app14 + 15]);  // the transform byte
+    Bytes ids_only = both;           // without the Adobe segment
+    ids_only.erase(ids_only.begin() + app14, ids_only.begin() + app14 + 2 + Get16(both, app14 + 2));
+    Bytes adobe_only = both;  // ids 1, 2, 3 in the frame and in every scan
+    for (int32_t c = 0; c < 3; ++c) adobe_only[sof + 10 + 3 * c] = static_cast<uint8_t>(1 + c);
+    for (int32_t n = 0; FindMarker(adobe_only, 0xDA, n) > 0; ++n) {
+      const int64_t sos = FindMarker(adobe_only, 0xDA, n);
+      for (int32_t i = 0; i < adobe_only[sos + 4]; ++i) {
+        uint8_t& id = adobe_only[sos + 5 + 2 * i];
+        id = id == 'R' ? 1 : (id == 'G' ? 2 : 3);
+      }
+    }
+    Bytes neither = adobe_only;
+    neither[app14 + 15] = 1;  // transform 1: YCbCr
+
+    const bool h2v2 = f.h0 == 2;
+    const Picture ref = DecodeLibjpeg(both, h2v2);
+    ASSERT_TRUE(ref.ok()) << f.name;
+    const Bytes* const rgb_variants[] = {&both, &ids_only, &adobe_only};
+    for (const Bytes* variant : rgb_variants) {
+      const Picture ours = DecodeOurs(*variant);
+      ASSERT_TRUE(ours.ok()) << f.name << " status " << ours.status;
+      const Difference d = Compare(ours, ref);
+      if (h2v2) {
+        EXPECT_GE(d.psnr, 30.0) << f.name << " max " << d.max;
+      } else {
+        EXPECT_LE(d.max, 3) << f.name;
+      }
+    }
+    const Picture ycbcr = DecodeOurs(neither);
+    ASSERT_TRUE(ycbcr.ok()) << f.name;
+    EXPECT_LT(Compare(ycbcr, ref).psnr, 20.0) << f.name;
+    const Difference d = Compare(ycbcr, DecodeLibjpeg(neither, h2v2));
+    if (h2v2) {
+      EXPECT_GE(d.psnr, 30.0) << f.name;
+    } else {
+      EXPECT_LE(d.max, 3) << f.name;
+    }
+  }
+}
+
+}  // namespace

@@ -3,6 +3,9 @@
 // parameters, layouts the decoder refuses, and cut or damaged files.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "tests/image/jpeg/libjpeg_fixture.h"
 
 namespace {
@@ -123,6 +126,46 @@ TEST(JpegEntropy, RestartMarkersMustComeInOrder) {
   ASSERT_GT(prst, 0);
   progressive[prst + 1] = 0xD5;
   EXPECT_EQ(jpgd::kStatusBadRestartMarker, DecodeOurs(progressive).status);
+}
+
+// Some encoders end the last restart interval with a marker as well, before EOI (and before the
+// next scan in a progressive file); libjpeg reads such files without a warning, and so do we.
+TEST(JpegEntropy, ARestartMarkerAfterTheLastIntervalIsPassedOver) {
+  for (bool progressive : {false, true}) {
+    for (uint32_t interval : {1u, 3u}) {
+      EncodeOptions o;
+      o.progressive = progressive;
+      o.restart_interval = interval;
+      const Bytes base = EncodePicture(48, 32, o);
+      Bytes extended = base;
+      // Before EOI, then before every SOS but the first; k counts on from the markers before.
+      std::vector<int64_t> at;
+      for (int32_t n = 1; FindMarker(base, 0xDA, n) > 0; ++n)
+        at.push_back(FindMarker(base, 0xDA, n));
+      at.push_back(static_cast<int64_t>(base.size()) - 2);
+      for (int64_t a : at) {  // in file order, so each insertion shifts only what follows
+        int32_t before = 0;
+        for (int64_t i = 0; i + 1 < a; ++i)
+          if (base[i] == 0xFF && base[i + 1] >= 0xD0 && base[i + 1] <= 0xD7) ++before;
+        const uint8_t rst[] = {0xFF, static_cast<uint8_t>(0xD0 + before % 8)};
+        extended.insert(extended.begin() + a + (extended.size() - base.size()), rst, rst + 2);
+      }
+      ASSERT_EQ(base.size() + 2 * at.size(), extended.size());
+      const std::string what = std::string(progressive ? "progressive" : "sequential") +
+                               " interval " + std::to_string(interval);
+      const Picture reference = DecodeLibjpeg(extended, true);
+      ASSERT_TRUE(reference.ok()) << what;
+      ASSERT_EQ(DecodeLibjpeg(base, true).rgba, reference.rgba) << what;
+      const Picture ours = DecodeOurs(extended);
+      ASSERT_TRUE(ours.ok()) << what << " status " << ours.status;
+      EXPECT_EQ(DecodeOurs(base).rgba, ours.rgba) << what;
+    }
+  }
+  // Between the header segments an RSTn still has no place.
+  Bytes early = EncodePicture(16, 16, EncodeOptions{});
+  const uint8_t rst[] = {0xFF, 0xD0};
+  early.insert(early.begin() + 2, rst, rst + 2);
+  EXPECT_EQ(jpgd::kStatusUnexpectedMarker, DecodeOurs(early).status);
 }
 
 TEST(JpegEntropy, BadProgressiveScanParametersAreRefused) {

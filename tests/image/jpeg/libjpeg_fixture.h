@@ -24,6 +24,7 @@ using Bytes = std::vector<uint8_t>;
 
 struct EncodeOptions {
   int32_t comps = 3;  // 1 grey, 3 YCbCr (from RGB), 4 CMYK
+  bool rgb = false;   // 3 components coded as RGB (ids 'R', 'G', 'B' and an Adobe segment)
   int32_t h0 = 2, v0 = 2;  // sampling of the first component (others 1×1)
   int32_t quality = 85;
   bool progressive = false;
@@ -86,6 +87,7 @@ inline Bytes EncodeJpeg(const Bytes& px, int32_t w, int32_t h, const EncodeOptio
   jpeg_set_defaults(&cinfo);
   cinfo.arith_code = o.arithmetic ? TRUE : FALSE;
   jpeg_set_quality(&cinfo, o.quality, o.force_baseline ? TRUE : FALSE);
+  if (o.rgb) jpeg_set_colorspace(&cinfo, JCS_RGB);
   if (o.comps == 3) {
     cinfo.comp_info[0].h_samp_factor = o.h0;
     cinfo.comp_info[0].v_samp_factor = o.v0;

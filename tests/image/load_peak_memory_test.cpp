@@ -1,0 +1,211 @@
+// tests/image/load_peak_memory_test.cpp: the peak resident memory of loading a hostile tiny file
+// that declares the largest picture the cap allows (2^27 pixels), per format. Each load runs in a
+// child process that resets its peak (/proc/self/clear_refs) and reads VmHWM afterwards; the
+// rise over the resident size before the load must stay within the picture's own bytes + 10%,
+// except where a library or a format's own working copy is known to add more (noted per case).
+// The numbers are printed; sanitizer builds (shadow memory, quarantine) print without checking.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <tiffio.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "image/zr_image.h"
+#include "tests/image/jpeg/libjpeg_fixture.h"
+#include "tests/image/test_support.h"
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define ZR_MEMORY_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define ZR_MEMORY_SANITIZED 1
+#endif
+#endif
+
+namespace {
+
+using namespace image_files;
+
+constexpr int32_t kWidth = 16384, kHeight = 8192;  // 2^27 pixels
+constexpr int64_t kPictureBytes = int64_t{kWidth} * kHeight * 4;
+
+// A "VmRSS:" or "VmHWM:" line of /proc/self/status, in bytes.
+int64_t StatusBytes(const char* key) {
+  std::ifstream in("/proc/self/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.compare(0, std::strlen(key), key) == 0)
+      return std::stoll(line.substr(std::strlen(key))) * 1024;
+  return -1;
+}
+
+// The peak rise of resident memory while load runs, measured in a child process; -1 when it
+// could not be measured.
+int64_t PeakRise(const std::function<void()>& load) {
+  int out[2];
+  if (::pipe(out) != 0) return -1;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(out[0]);
+    std::ofstream("/proc/self/clear_refs") << "5";  // the peak becomes the current size
+    const int64_t before = StatusBytes("VmRSS:");
+    load();
+    const int64_t rise = StatusBytes("VmHWM:") - before;
+    const bool sent = ::write(out[1], &rise, sizeof rise) == ssize_t(sizeof rise);
+    ::_exit(sent ? 0 : 1);
+  }
+  ::close(out[1]);
+  int64_t rise = -1;
+  if (::read(out[0], &rise, sizeof rise) != ssize_t(sizeof rise)) rise = -1;
+  ::close(out[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return rise;
+}
+
+void PutBig16(Bytes& b, size_t at, uint32_t v) {
+  b[at] = static_cast<uint8_t>(v >> 8);
+  b[at + 1] = static_cast<uint8_t>(v);
+}
+void PutLittle(Bytes& b, size_t at, uint32_t v, int n) {
+  for (int i = 0; i < n; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// A small JPEG whose frame header claims the cap picture; the decoder reads filler past its data.
+Bytes HostileJpeg(bool progressive) {
+  jpeg_fixture::EncodeOptions o;
+  o.progressive = progressive;
+  Bytes b = jpeg_fixture::EncodePicture(16, 16, o);
+  const int64_t sof = jpeg_fixture::FindMarker(b, progressive ? 0xC2 : 0xC0);
+  PutBig16(b, size_t(sof) + 5, kHeight);
+  PutBig16(b, size_t(sof) + 7, kWidth);
+  return b;
+}
+
+// A PNG chunk: length, type, data, CRC.
+void PngChunk(Bytes& b, const char* type, const Bytes& data) {
+  const size_t at = b.size();
+  b.resize(at + 4);
+  PutBig16(b, at, 0);
+  PutBig16(b, at + 2, static_cast<uint32_t>(data.size()));
+  b.insert(b.end(), type, type + 4);
+  b.insert(b.end(), data.begin(), data.end());
+  const uint32_t crc = static_cast<uint32_t>(crc32(
+      0, reinterpret_cast<const Bytef*>(b.data() + at + 4), static_cast<uInt>(data.size() + 4)));
+  for (int i = 3; i >= 0; --i) b.push_back(static_cast<uint8_t>(crc >> (8 * i)));
+}
+
+// IHDR for the cap picture in RGBA, then (when with_data) an IDAT with the first few filtered
+// rows' bytes, then IEND.
+Bytes HostilePng(bool with_data) {
+  Bytes b = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  Bytes ihdr(13, 0);
+  PutBig16(ihdr, 2, kWidth);
+  PutBig16(ihdr, 6, kHeight);
+  ihdr[8] = 8, ihdr[9] = 6;
+  PngChunk(b, "IHDR", ihdr);
+  if (with_data) {
+    const Bytes raw(100, 0);
+    Bytes packed(200);
+    uLongf n = packed.size();
+    compress(packed.data(), &n, raw.data(), raw.size());
+    packed.resize(n - 4);  // a stream that stops early
+    PngChunk(b, "IDAT", packed);
+  }
+  PngChunk(b, "IEND", {});
+  return b;
+}
+
+Bytes HostileGif() {
+  Picture small = MakeCornerPicture(4, 4);
+  Bytes b = MakeGif(small);
+  PutLittle(b, 6, kWidth, 2);
+  PutLittle(b, 8, kHeight, 2);
+  const size_t sep = 13 + 3 * (2u << (b[10] & 7));  // after the screen and the global table
+  PutLittle(b, sep + 5, kWidth, 2);
+  PutLittle(b, sep + 7, kHeight, 2);
+  return b;
+}
+
+Bytes Text(const std::string& s) {
+  return Bytes(s.begin(), s.end());
+}
+
+Bytes HostileBmp() {
+  Bytes b = MakeBmp(MakeCornerPicture(4, 4));
+  PutLittle(b, 18, kWidth, 4);
+  PutLittle(b, 22, kHeight, 4);
+  return b;
+}
+
+Bytes HostileTga() {
+  Bytes b = MakeTga(MakeCornerPicture(4, 4));
+  PutLittle(b, 12, kWidth, 2);
+  PutLittle(b, 14, kHeight, 2);
+  return b;
+}
+
+// One deflated row of the cap picture's width, in a single strip of all its rows.
+bool WriteHostileTiff(const std::string& path) {
+  TIFF* tif = TIFFOpen(path.c_str(), "w");
+  if (!tif) return false;
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(kWidth));
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(kHeight));
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(kHeight));
+  std::vector<uint8_t> row(size_t{kWidth} * 3, 7);
+  const bool ok = TIFFWriteScanline(tif, row.data(), 0, 0) == 1;
+  TIFFClose(tif);
+  return ok;
+}
+
+TEST(LoadPeakMemory, HostileTinyFilesAtTheCapHoldOnePicture) {
+  ZR_TempFolder dir;
+  ASSERT_TRUE(WriteHostileTiff(dir / "a.tif"));
+  const struct {
+    const char* name;
+    Bytes bytes;     // empty: written above
+    double allowed;  // the rise allowed beyond the picture, as a share of it
+  } cases[] = {
+      {"seq.jpg", HostileJpeg(false), 0.1},
+      {"prog.jpg", HostileJpeg(true), 0.1},
+      // libtiff decodes a whole strip into a zeroed buffer of its own: 3 bytes a pixel here.
+      {"a.tif", {}, 0.8},
+      {"data.png", HostilePng(true), 0.1},
+      {"nodata.png", HostilePng(false), 0.1},
+      {"a.gif", HostileGif(), 0.1},
+      {"a.pgm", Text("P5\n16384 8192\n255\n" + std::string(8, '\x7f')), 0.1},
+      {"plain.pgm", Text("P2\n16384 8192\n255\n1 2 3"), 0.1},
+      {"a.ppm", Text("P6\n16384 8192\n255\n" + std::string(8, '\x7f')), 0.1},
+      {"a.bmp", HostileBmp(), 0.1},
+      {"a.tga", HostileTga(), 0.1},
+  };
+  for (const auto& c : cases) {
+    const std::string path = dir / c.name;
+    if (!c.bytes.empty()) WriteFile(path, c.bytes);
+    const size_t file_bytes = std::filesystem::file_size(path);
+    const int64_t rise = PeakRise([&] {
+      ZR_Image image;
+      std::freopen("/dev/null", "w", stderr);  // the child's messages are not the test's
+      image.Load(path.c_str());
+    });
+    ASSERT_GE(rise, 0) << c.name;
+    std::printf("peak rise %-11s %6zu bytes on disk: %7.1f MiB (picture %lld MiB)\n", c.name,
+                file_bytes, rise / 1048576.0, static_cast<long long>(kPictureBytes >> 20));
+#ifndef ZR_MEMORY_SANITIZED
+    EXPECT_LE(rise, kPictureBytes + int64_t(c.allowed * kPictureBytes)) << c.name;
+#endif
+  }
+}
+
+}  // namespace
