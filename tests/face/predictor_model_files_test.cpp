@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "face/internal/zr_dlib_types.h"
+#include "face/zr_landmark_model.h"
+#include "face/zr_regression_landmark_model.h"
 #include "tests/face/dlib_reference.h"
 #include "tests/face/face_test_support.h"
 #include "tests/support/zr_memory_file.h"
@@ -121,11 +123,18 @@ TEST(PredictorModelFiles, Plain68EqualsDlibOnTheSystemsLevelOrder) {
 }
 
 TEST(PredictorModelFiles, QuickRecordFitsTheFiftyPointLayout) {
-  const std::string path = ModelFile("quick", "predictor.rec");
+  const std::string path = ModelFile("quick", "Landmarks.data");
   ZR_SKIP_UNLESS_FILE(path, "the model builder did not write it (libdlib-data absent?)");
   ZR_SKIP_UNLESS_FILE(ExamplePhoto("faces/2008_002506.jpg"), "photos absent");
   FILE* f = std::fopen(path.c_str(), "rb");
   ASSERT_NE(nullptr, f);
+  // The predictor is the file's last record, after the header word and the two models.
+  int32_t header;
+  ZR_LandmarkModel landmark_model;
+  ZR_RegressionLandmarkModel regression_model;
+  ASSERT_EQ(1u, std::fread(&header, 4, 1, f));
+  ASSERT_NE(nullptr, landmark_model.Read(f));
+  ASSERT_NE(nullptr, regression_model.Read(f));
   PredictorPtr p(NewLandmarkPredictor(f));
   EXPECT_EQ(EOF, std::fgetc(f));
   std::fclose(f);

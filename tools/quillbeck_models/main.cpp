@@ -2,9 +2,10 @@
 // reads, from the public data packages (opencv-data's LBP cascades, libdlib-data's predictor).
 //   quillbeck-models --out DIR [--quick] [--trees N] [--pad-levels] [--predictor 69|68]
 //                    [--cascades DIR] [--dlib-dat FILE]
-// Writes "Detectors.data" and the predictor record "predictor.rec" into DIR, each through a
-// temporary file renamed into place, and prints what it wrote with the sources' checksums. A
-// package location found by CMake but absent is skipped with a note; a named one must exist.
+// Writes the data folder DIR: "Detectors.data", "IsFace.data" and "Landmarks.data", each through
+// a temporary file renamed into place and each read back by the system's own reader, which must
+// take every byte. Prints what it wrote with the sources' checksums. A package location found by
+// CMake but absent is skipped with a note (with the files that need it); a named one must exist.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,15 +13,26 @@
 #include <string>
 #include <vector>
 
+#include "face/zr_face_detectors.h"
+#include "face/zr_isface_model.h"
+#include "face/zr_landmark_fitter.h"
+#include "tests/support/zr_memory_file.h"
 #include "tests/support/zr_record_bytes.h"
 #include "tools/quillbeck_models/cascade_records.h"
+#include "tools/quillbeck_models/isface_section.h"
+#include "tools/quillbeck_models/landmark_model_section.h"
+#include "tools/quillbeck_models/photo_shapes.h"
 #include "tools/quillbeck_models/predictor_record.h"
+#include "tools/quillbeck_models/regression_model_section.h"
 
 #ifndef ZR_LBP_CASCADE_DIR
 #define ZR_LBP_CASCADE_DIR ""
 #endif
 #ifndef ZR_DLIB_PREDICTOR_DAT
 #define ZR_DLIB_PREDICTOR_DAT ""
+#endif
+#ifndef ZR_DLIB_EXAMPLES_DIR
+#define ZR_DLIB_EXAMPLES_DIR ""
 #endif
 
 namespace {
@@ -116,6 +128,18 @@ bool WriteFile(const std::string& dir, const char* name, const std::vector<uint8
   return true;
 }
 
+// Reads bytes back with the system's reader of that file; false with a message when the reader
+// refuses them or leaves bytes unread.
+template <class Reader>
+bool ReadsInFull(const char* name, const std::vector<uint8_t>& bytes, Reader read) {
+  ZR_MemoryFile stream(bytes);
+  const bool ok = read(stream.get());
+  if (ok && stream.Left() == 0) return true;
+  std::fprintf(stderr, "quillbeck-models: the system's reader %s %s\n",
+               ok ? "leaves bytes unread in" : "refuses", name);
+  return false;
+}
+
 // Detectors.data: version 1, then frontalface, frontalface_improved, profileface and
 // frontalface_improved again (the fourth is read and kept by the system).
 int WriteDetectors(const zr_options& o) {
@@ -140,31 +164,88 @@ int WriteDetectors(const zr_options& o) {
     }
     file.Record(record);
   }
-  if (!WriteFile(o.out, "Detectors.data", file)) return 1;
+  ZR_FaceDetectors detectors;
+  if (!ReadsInFull("Detectors.data", file.bytes(),
+                   [&](FILE* f) { return detectors.Read(f) != nullptr; }) ||
+      !WriteFile(o.out, "Detectors.data", file))
+    return 1;
   std::printf("  4 cascade records\n");
   for (int i = 0; i < 3; ++i) PrintSource(o.cascades + "/" + names[i]);
   return 0;
 }
 
-int WritePredictor(const zr_options& o) {
-  if (!FileExists(o.dlib_dat)) {
-    if (o.dlib_dat_named) {
-      std::fprintf(stderr, "quillbeck-models: cannot open '%s'\n", o.dlib_dat.c_str());
-      return 1;
-    }
-    std::printf("skipped predictor.rec: libdlib-data's predictor not found\n");
+bool HavePredictor(const zr_options& o, const char* files) {
+  if (FileExists(o.dlib_dat)) return true;
+  if (o.dlib_dat_named) {
+    std::fprintf(stderr, "quillbeck-models: cannot open '%s'\n", o.dlib_dat.c_str());
+    return false;
+  }
+  std::printf("skipped %s: libdlib-data's predictor not found\n", files);
+  return true;
+}
+
+// IsFace.data: three cascades, the full-layout estimator twice, the two mean models and samplers.
+int WriteIsFace(const zr_options& o, const std::vector<ZR_Vector2D>& mean68) {
+  if (!FileExists(o.cascades + "/" + kIsFaceCascades[0])) {
+    std::printf("skipped IsFace.data: opencv-data's LBP cascades not found\n");
     return 0;
   }
   std::string error;
-  const std::vector<uint8_t> record =
-      PredictorRecordFromDlib(o.dlib_dat, o.trees, o.pad, o.points, error);
-  if (record.empty()) {
+  const std::vector<uint8_t> file = IsFaceDataFile(o.cascades, mean68, error);
+  if (file.empty()) {
     std::fprintf(stderr, "quillbeck-models: %s\n", error.c_str());
     return 1;
   }
-  if (!WriteFile(o.out, "predictor.rec", record)) return 1;
-  std::printf("  predictor: %d points, trees per level %s%s\n", o.points,
-              o.trees > 0 ? std::to_string(o.trees).c_str() : "all",
+  ZR_IsFaceModel model;
+  if (!ReadsInFull("IsFace.data", file, [&](FILE* f) { return model.Read(f) != nullptr; }) ||
+      !WriteFile(o.out, "IsFace.data", file))
+    return 1;
+  std::printf(
+      "  3 cascade records, 2 pose estimators (%u points), 2 annotation models "
+      "(%u and %u annotations) with samplers\n",
+      model.m_pose_estimator1.m_n, model.m_anno_model1.m_count, model.m_anno_model2.m_count);
+  for (const char* name : kIsFaceCascades) PrintSource(o.cascades + "/" + name);
+  return 0;
+}
+
+// Landmarks.data: header word 1, the landmark model, the regression landmark model and the
+// predictor (69 points re-packed, or dlib's 68 for --predictor 68).
+int WriteLandmarks(const zr_options& o, const std::vector<ZR_Vector2D>& mean68) {
+  std::string error;
+  // The shape model learns from the example portraits too, when libdlib19.1's examples are there.
+  zr_landmark_section_options options;
+  const std::string photos =
+      std::string(ZR_DLIB_EXAMPLES_DIR).empty() ? "" : std::string(ZR_DLIB_EXAMPLES_DIR) + "/johns";
+  if (!PhotoShapes68(photos, o.dlib_dat, options.real_shapes, error)) {
+    std::fprintf(stderr, "quillbeck-models: %s\n", error.c_str());
+    return 1;
+  }
+  zr_landmark_section_report report;
+  const std::vector<uint8_t> landmark_model = LandmarkModelSection(mean68, options, &report, error);
+  const std::vector<uint8_t> regression_model =
+      landmark_model.empty() ? landmark_model : RegressionModelSection(o.dlib_dat, o.trees, error);
+  const std::vector<uint8_t> predictor =
+      regression_model.empty()
+          ? regression_model
+          : PredictorRecordFromDlib(o.dlib_dat, o.trees, o.pad, o.points, error);
+  if (predictor.empty()) {
+    std::fprintf(stderr, "quillbeck-models: %s\n", error.c_str());
+    return 1;
+  }
+  ZR_RecordBytes file;
+  file.I32(1).Record(landmark_model).Record(regression_model).Record(predictor);
+  ZR_LandmarkFitter fitter;
+  if (!ReadsInFull("Landmarks.data", file.bytes(), [&](FILE* f) { return fitter.Read(f); }) ||
+      !WriteFile(o.out, "Landmarks.data", file))
+    return 1;
+  std::printf(
+      "  landmark model %zu bytes (%d templates, %d bins recovered, %d modes from %d "
+      "shapes, %d of them fitted on photos)\n",
+      landmark_model.size(), report.templates, report.bins_recovered, report.modes,
+      report.observations, report.real_observations);
+  std::printf("  regression model %zu bytes\n", regression_model.size());
+  std::printf("  predictor %zu bytes: %d points, trees per level %s%s\n", predictor.size(),
+              o.points, o.trees > 0 ? std::to_string(o.trees).c_str() : "all",
               o.pad ? ", padded with empty levels" : "");
   PrintSource(o.dlib_dat);
   return 0;
@@ -179,6 +260,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (WriteDetectors(o) != 0) return 1;
-  if (WritePredictor(o) != 0) return 1;
+  // The other two files both start from dlib's mean shape.
+  if (!HavePredictor(o, "IsFace.data and Landmarks.data")) return 1;
+  if (!FileExists(o.dlib_dat)) return 0;
+  std::string error;
+  std::vector<ZR_Vector2D> mean68;
+  if (!ReadDlibMeanShape(o.dlib_dat, mean68, error)) {
+    std::fprintf(stderr, "quillbeck-models: %s\n", error.c_str());
+    return 1;
+  }
+  if (WriteIsFace(o, mean68) != 0) return 1;
+  if (WriteLandmarks(o, mean68) != 0) return 1;
   return 0;
 }

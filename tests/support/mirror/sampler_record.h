@@ -35,4 +35,39 @@ inline std::vector<uint8_t> EmptySamplerRecord() {
   return r;
 }
 
+// A sampler record over the points xy (x, y pairs; at least three points) holding only the blocks
+// its format reads: a fan of triangles from point 0, one sample at the centroid of each (weights
+// of a third, coordinates on a 64-pixel grid), the point indices 0..n-1 and, for format 5, one
+// index set of all points. Nothing samples through it; it only has to parse as a model file's.
+inline std::vector<uint8_t> SamplerRecordOver(int32_t format, const std::vector<float>& xy) {
+  const int32_t n = int32_t(xy.size() / 2), t = n >= 3 ? n - 2 : 0;
+  ZR_RecordBytes r;
+  r.I32(format).I32(1).I32(0).I32(0);
+  r.ArrayHeader(uint64_t(t), 0, t - 1);
+  for (int32_t i = 0; i < t; ++i) {
+    const float third = 1.0f / 3;
+    r.F32(third).F32(third).F32(third).I32(0).I32(i + 1).I32(i + 2);
+  }
+  r.ArrayHeader(uint64_t(n), 0, n - 1);
+  for (float v : xy) r.F32(v);
+  if (format < 2 || format > 5) return r;
+  r.ArrayHeader(uint64_t(t), 0, t - 1);
+  for (int32_t i = 0; i < t; ++i) {
+    const float cx = (xy[0] + xy[2 * (i + 1)] + xy[2 * (i + 2)]) / 3;
+    const float cy = (xy[1] + xy[2 * (i + 1) + 1] + xy[2 * (i + 2) + 1]) / 3;
+    r.I32(int32_t(cx * 64)).I32(int32_t(cy * 64));
+  }
+  if (format < 3) return r;
+  r.I32(t);
+  for (int32_t i = 0; i < t; ++i) r.I32(0).I32(i + 1).I32(i + 2);
+  if (format < 4) return r;
+  r.ArrayHeader(uint64_t(n), 0, n - 1);
+  for (int32_t i = 0; i < n; ++i) r.I32(i);
+  if (format < 5) return r;
+  r.U8(1).I32(1).ArrayHeader(uint64_t(n), 0, n - 1);
+  for (int32_t i = 0; i < n; ++i) r.I32(i);
+  r.U8(0);
+  return r;
+}
+
 #endif  // TESTS_SUPPORT_MIRROR_SAMPLER_RECORD_H
