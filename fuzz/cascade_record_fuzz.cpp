@@ -29,13 +29,15 @@ ZR_Image Picture() {
   return image;
 }
 
+// Sums every value read (each converted on its own: the record's ints may be anything).
 float Touch(const zr_cascade_record& r) {
-  float x = float(r.window_width + r.window_height + r.eval_offset);
-  for (const auto& s : r.stages) x += s.threshold + float(s.first + s.count);
-  for (const auto& n : r.nodes) x += float(n.feature + n.left + n.right);
+  float x = float(r.window_width) + float(r.window_height) + float(r.eval_offset);
+  for (const auto& s : r.stages) x += s.threshold + float(s.first) + float(s.count);
+  for (const auto& n : r.nodes) x += float(n.feature) + float(n.left) + float(n.right);
   for (float v : r.leaves) x += v;
   for (int32_t w : r.subsets) x += float(w & 1);
-  for (const auto& f : r.features) x += float(f.x + f.y + f.block_w + f.block_h);
+  for (const auto& f : r.features)
+    x += float(f.x) + float(f.y) + float(f.block_w) + float(f.block_h);
   return x;
 }
 

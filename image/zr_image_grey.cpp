@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "image/internal/reader_support.h"
+
 void ZR_Image::SetGrey(const ZR_Array2D<unsigned char>& grey) {
   Resize(grey.m_row_lo, grey.m_row_hi, grey.m_col_lo, grey.m_col_hi);
   if (grey.m_rows < 1 || grey.m_cols < 1) return;
@@ -44,6 +46,17 @@ void ZR_Image::SetFromFloats(const ZR_Array2D<float>& m) {
   }
 }
 
+// One table for the 256 possible bytes: the same float arithmetic per value, done once.
+void ZR_GreyStretchMap(unsigned char lo, unsigned char hi, unsigned char map[256]) {
+  for (int v = 0; v < 256; ++v) map[v] = 0;
+  if (hi > lo)
+    for (int v = lo; v <= hi; ++v) {
+      float x = static_cast<float>(v - lo) / static_cast<float>(hi - lo) * 255.0f;
+      float rounded = std::round(x);
+      map[v] = static_cast<unsigned char>(rounded > 255.0f ? 255.0f : rounded);
+    }
+}
+
 void StretchGreyRange(ZR_Array2D<unsigned char>& grey) {
   if (grey.m_rows < 1 || grey.m_cols < 1) return;
   unsigned char lo = 255, hi = 0;
@@ -52,14 +65,8 @@ void StretchGreyRange(ZR_Array2D<unsigned char>& grey) {
       if (grey[r][c] < lo) lo = grey[r][c];
       if (grey[r][c] > hi) hi = grey[r][c];
     }
-  // One table for the 256 possible bytes: the same float arithmetic per value, done once.
-  unsigned char map[256] = {};
-  if (hi > lo)
-    for (int v = lo; v <= hi; ++v) {
-      float x = static_cast<float>(v - lo) / static_cast<float>(hi - lo) * 255.0f;
-      float rounded = std::round(x);
-      map[v] = static_cast<unsigned char>(rounded > 255.0f ? 255.0f : rounded);
-    }
+  unsigned char map[256];
+  ZR_GreyStretchMap(lo, hi, map);
   for (int32_t r = grey.m_row_lo; r <= grey.m_row_hi; ++r) {
     unsigned char* row = grey[r];
     for (int32_t c = grey.m_col_lo; c <= grey.m_col_hi; ++c) row[c] = map[row[c]];

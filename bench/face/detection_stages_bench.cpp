@@ -19,6 +19,8 @@
 #include "face/internal/grey_working_image.h"
 #include "face/internal/zr_dlib_types.h"
 #include "face/zr_cascade_classifier.h"
+#include "face/zr_landmark_model.h"
+#include "face/zr_regression_landmark_model.h"
 
 namespace {
 
@@ -67,8 +69,13 @@ zr_bench_data& Data() {
     cv::equalizeHist(d.grey, d.grey);
     std::string error;
     d.hog = CreateFaceDetector(error);
-    f = std::fopen((models + "/predictor.rec").c_str(), "rb");
-    d.predictor = f ? NewLandmarkPredictor(f) : nullptr;
+    // The predictor is the last record of Landmarks.data, after the header and the two models.
+    f = std::fopen((models + "/Landmarks.data").c_str(), "rb");
+    ZR_LandmarkModel landmark_model;
+    ZR_RegressionLandmarkModel regression_model;
+    const bool skipped = f != nullptr && std::fread(&version, 4, 1, f) == 1 &&
+                         landmark_model.Read(f) != nullptr && regression_model.Read(f) != nullptr;
+    d.predictor = skipped ? NewLandmarkPredictor(f) : nullptr;
     if (f) std::fclose(f);
     if (d.hog == nullptr || d.predictor == nullptr || d.library.empty()) {
       d.why = "no detector, predictor or library cascade";

@@ -18,6 +18,10 @@ bool ZR_ReaderSizeOk(int64_t width, int64_t height, const char* reader, const ch
 // The text, ": ", the description of errno and a line feed, on the error stream.
 void ZR_PrintPerror(const std::string& text);
 
+// The table StretchGreyRange applies for bytes whose smallest is lo and largest hi (all 0 when
+// hi <= lo), so a reader can stretch pixels it has already placed without a second grey copy.
+void ZR_GreyStretchMap(unsigned char lo, unsigned char hi, unsigned char map[256]);
+
 // Every pixel (0, 0, 0, 255): what a reader leaves where the file had nothing to say.
 void ZR_FillOpaqueBlack(ZR_Image& image);
 

@@ -3,6 +3,7 @@
 #include "image/zr_image.h"
 
 #include <cstring>
+#include <vector>
 
 #include "core/zr_file_system.h"
 #include "image/internal/netpbm_header.h"
@@ -19,27 +20,43 @@ bool ZR_Image::LoadPGM(const char* name) {
   if (!ZR_ReaderSizeOk(header.width, header.height, "ZR_Image::LoadPGM()", name)) return false;
   const int32_t rows = static_cast<int32_t>(header.height);
   const int32_t cols = static_cast<int32_t>(header.width);
-  ZR_Array2D<unsigned char> grey(rows, cols);
-  // Samples the file lacks (cut short, or a text sample that is no number) are 0.
+  // Samples go straight into the pixels, one row buffer at a time, so a file that declares a
+  // large picture costs the picture and nothing more; the stretch is applied in place after.
+  Resize(0, rows - 1, 0, cols - 1);
+  std::vector<unsigned char> line(static_cast<size_t>(cols));
+  unsigned char lo = 255, hi = 0;
+  bool ended = false;  // samples the file lacks (cut short, or a text sample that is no number) are 0
   for (int32_t r = rows - 1; r >= 0; --r) {
-    unsigned char* row = grey[r];
-    if (header.kind == '5') {
-      size_t got = std::fread(row, 1, static_cast<size_t>(cols), file.get());
-      std::memset(row + got, 0, static_cast<size_t>(cols) - got);
-      continue;
+    unsigned char* row = line.data();
+    size_t got = 0;
+    if (ended) {
+      // nothing more to read: the rest of the picture stays 0
+    } else if (header.kind == '5') {
+      got = std::fread(row, 1, static_cast<size_t>(cols), file.get());
+    } else {
+      // The text samples continue from the header in the same stream, so comment lines in the
+      // header cannot shift them.
+      for (int32_t value; got < size_t(cols) && ZR_ReadNetpbmNumber(file.get(), &value); ++got)
+        row[got] = static_cast<unsigned char>(value & 0xff);
+      ended = got < size_t(cols);
     }
-    // The text samples continue from the header in the same stream, so comment lines in the
-    // header cannot shift them.
-    int32_t c = 0;
-    for (int32_t value; c < cols && ZR_ReadNetpbmNumber(file.get(), &value); ++c)
-      row[c] = static_cast<unsigned char>(value & 0xff);
-    if (c < cols) {
-      std::memset(row + c, 0, static_cast<size_t>(cols - c));
-      for (int32_t rest = r - 1; rest >= 0; --rest) std::memset(grey[rest], 0, cols);
-      break;
+    std::memset(row + got, 0, static_cast<size_t>(cols) - got);
+    ZR_Colour* out = (*this)[r];
+    for (int32_t c = 0; c < cols; ++c) {
+      const unsigned char v = row[c];
+      if (v < lo) lo = v;
+      if (v > hi) hi = v;
+      out[c] = {v, v, v, 255};
     }
   }
-  StretchGreyRange(grey);
-  SetGrey(grey);
+  unsigned char map[256];
+  ZR_GreyStretchMap(lo, hi, map);
+  for (int32_t r = 0; r < rows; ++r) {
+    ZR_Colour* out = (*this)[r];
+    for (int32_t c = 0; c < cols; ++c) {
+      const unsigned char v = map[out[c].r];
+      out[c] = {v, v, v, 255};
+    }
+  }
   return true;
 }

@@ -104,8 +104,8 @@ uint32_t PointCount(const ZR_AnnoModel2D& model) {
 }  // namespace
 
 // Plain portraits: a cascade stage wins (the cascade 0 hit re-confirmed by HOG for most), the
-// eyes lie inside the face contour above the mouth, right eye at the image's left, and the pose
-// of these frontal photos is small.
+// eyes lie inside the face contour above the mouth and in their quarters of the HOG rectangle,
+// right eye at the image's left, and the pose of these frontal photos is small.
 TEST_F(FindAndFitPhotos, PlainPortraitsWinInCascadeStagesWithLandmarksOnTheFace) {
   std::map<int32_t, int> stages;
   int unfitted = 0;
@@ -133,6 +133,23 @@ TEST_F(FindAndFitPhotos, PlainPortraitsWinInCascadeStagesWithLandmarksOnTheFace)
       EXPECT_GT(eye.y, mouth.y + 0.05f) << path;
     }
     EXPECT_LT(right.x, left.x) << path;
+    // Each eye lies in its upper quarter of the HOG rectangle the face was fitted in.
+    ZR_List<ZR_AnnoModel2D> models;
+    ZR_List<ZR_NBox> boxes;
+    ASSERT_TRUE(m_fitter.DetectAndFitFaces(m_detectors, image, m_params, models, boxes)) << path;
+    ZR_NBox box = boxes[0];
+    if (boxes.m_count > 1) ChooseCentralFace(boxes, box);
+    const struct {
+      ZR_Vector2D eye;
+      float x0, x1;
+    } eye_boxes[] = {{right, box.m_corner0.x, box.m_centre.x},
+                     {left, box.m_centre.x, box.m_corner3.x}};
+    for (const auto& e : eye_boxes) {
+      EXPECT_GT(e.eye.x, e.x0) << path;
+      EXPECT_LT(e.eye.x, e.x1) << path;
+      EXPECT_GT(e.eye.y, box.m_centre.y) << path;
+      EXPECT_LT(e.eye.y, box.m_corner3.y) << path;
+    }
     EXPECT_GT(left.x - right.x, 0.15f) << path << ": eyes of a 150-pixel portrait";
     const ZR_Vector3D pose = m_isface.EstimatePose(model, image.GetSize());
     const float length = std::sqrt(pose.x * pose.x + pose.y * pose.y + pose.z * pose.z);

@@ -21,6 +21,7 @@
 #include "tools/quillbeck_models/cascade_records.h"
 #include "tools/quillbeck_models/isface_section.h"
 #include "tools/quillbeck_models/landmark_model_section.h"
+#include "tools/quillbeck_models/photo_shapes.h"
 #include "tools/quillbeck_models/predictor_record.h"
 #include "tools/quillbeck_models/regression_model_section.h"
 
@@ -29,6 +30,9 @@
 #endif
 #ifndef ZR_DLIB_PREDICTOR_DAT
 #define ZR_DLIB_PREDICTOR_DAT ""
+#endif
+#ifndef ZR_DLIB_EXAMPLES_DIR
+#define ZR_DLIB_EXAMPLES_DIR ""
 #endif
 
 namespace {
@@ -208,9 +212,16 @@ int WriteIsFace(const zr_options& o, const std::vector<ZR_Vector2D>& mean68) {
 // predictor (69 points re-packed, or dlib's 68 for --predictor 68).
 int WriteLandmarks(const zr_options& o, const std::vector<ZR_Vector2D>& mean68) {
   std::string error;
+  // The shape model learns from the example portraits too, when libdlib19.1's examples are there.
+  zr_landmark_section_options options;
+  const std::string photos =
+      std::string(ZR_DLIB_EXAMPLES_DIR).empty() ? "" : std::string(ZR_DLIB_EXAMPLES_DIR) + "/johns";
+  if (!PhotoShapes68(photos, o.dlib_dat, options.real_shapes, error)) {
+    std::fprintf(stderr, "quillbeck-models: %s\n", error.c_str());
+    return 1;
+  }
   zr_landmark_section_report report;
-  const std::vector<uint8_t> landmark_model =
-      LandmarkModelSection(mean68, zr_landmark_section_options(), &report, error);
+  const std::vector<uint8_t> landmark_model = LandmarkModelSection(mean68, options, &report, error);
   const std::vector<uint8_t> regression_model =
       landmark_model.empty() ? landmark_model : RegressionModelSection(o.dlib_dat, o.trees, error);
   const std::vector<uint8_t> predictor =
@@ -227,8 +238,11 @@ int WriteLandmarks(const zr_options& o, const std::vector<ZR_Vector2D>& mean68) 
   if (!ReadsInFull("Landmarks.data", file.bytes(), [&](FILE* f) { return fitter.Read(f); }) ||
       !WriteFile(o.out, "Landmarks.data", file))
     return 1;
-  std::printf("  landmark model %zu bytes (%d templates, %d bins recovered, %d modes)\n",
-              landmark_model.size(), report.templates, report.bins_recovered, report.modes);
+  std::printf(
+      "  landmark model %zu bytes (%d templates, %d bins recovered, %d modes from %d "
+      "shapes, %d of them fitted on photos)\n",
+      landmark_model.size(), report.templates, report.bins_recovered, report.modes,
+      report.observations, report.real_observations);
   std::printf("  regression model %zu bytes\n", regression_model.size());
   std::printf("  predictor %zu bytes: %d points, trees per level %s%s\n", predictor.size(),
               o.points, o.trees > 0 ? std::to_string(o.trees).c_str() : "all",

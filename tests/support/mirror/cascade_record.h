@@ -40,7 +40,7 @@ inline std::vector<uint8_t> CascadeRecordBytes(const zr_cascade_record& r) {
 
 // A one-stage, one-stump, one-feature cascade over a 3 x 3 window of 1-pixel blocks: the stump
 // sends LBP code `code` left (bit set in its subset) and the stage passes when the leaf reached
-// is at least the threshold. left_leaf and right_leaf are the leaves the children name (0 or 1).
+// is at least the threshold. left and right are the child fields (0: leaf 0, -1: leaf 1).
 inline zr_cascade_record OneStumpCascade(int code, float leaf0, float leaf1, float threshold,
                                          int32_t left = 0, int32_t right = -1) {
   zr_cascade_record r;
