@@ -25,14 +25,23 @@ std::thread* StartStdThread(ZR_Thread* self) {
 }  // namespace
 
 ZR_Thread::ZR_Thread() {
-  Construct(Hooks{ZR_CreateEvent, StartStdThread});
+  Construct(Hooks{ZR_CreateEvent, StartStdThread}, std::cout);
+}
+
+ZR_Thread::ZR_Thread(std::ostream& console) {
+  Construct(Hooks{ZR_CreateEvent, StartStdThread}, console);
 }
 
 ZR_Thread::ZR_Thread(const Hooks& hooks) {
-  Construct(hooks);
+  Construct(hooks, std::cout);
 }
 
-void ZR_Thread::Construct(const Hooks& hooks) {
+ZR_Thread::ZR_Thread(const Hooks& hooks, std::ostream& console) {
+  Construct(hooks, console);
+}
+
+void ZR_Thread::Construct(const Hooks& hooks, std::ostream& console) {
+  m_console = &console;
   runEvent = stopEvent = finEvent = hasStoppedEvent = lockedEvent = nullptr;
   m_thread = nullptr;
   m_verbose = false;
@@ -61,24 +70,24 @@ void ZR_Thread::Construct(const Hooks& hooks) {
     m_error_text += "ZR_Thread::Constuctor() Failed to create thread.\n";
     failed = true;
   }
-  if (failed) std::cout << m_error_text.m_text << std::endl;
+  if (failed) *m_console << m_error_text.m_text << std::endl;
 }
 
 ZR_Thread::~ZR_Thread() {
-  if (m_verbose) std::cout << m_name.m_text << " ZR_Thread destructor 1" << std::endl;
+  if (m_verbose) *m_console << m_name.m_text << " ZR_Thread destructor 1" << std::endl;
   StopThread();
   for (ZR_EventHandle* e : {&runEvent, &stopEvent, &finEvent, &hasStoppedEvent, &lockedEvent}) {
     if (*e != nullptr) ZR_CloseEvent(*e);
     *e = nullptr;
   }
-  if (m_verbose) std::cout << m_name.m_text << " ZR_Thread destructor finished" << std::endl;
+  if (m_verbose) *m_console << m_name.m_text << " ZR_Thread destructor finished" << std::endl;
 }
 
 void ZR_Thread::StopThread() {
   if (m_thread == nullptr) return;
   if (stopEvent != nullptr) ZR_SetEvent(stopEvent);
   m_thread->join();
-  if (m_verbose) std::cout << m_name.m_text << " Joining thead" << std::endl;
+  if (m_verbose) *m_console << m_name.m_text << " Joining thead" << std::endl;
   delete m_thread;
   m_thread = nullptr;
 }

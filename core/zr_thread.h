@@ -4,6 +4,7 @@
 #ifndef CORE_ZR_THREAD_H
 #define CORE_ZR_THREAD_H
 
+#include <ostream>
 #include <thread>
 
 #include "core/zr_string.h"
@@ -21,13 +22,16 @@
 //   writes only its outputs before finEvent; the events are the only synchronisation. A derived
 //   class must call StopThread() first in its destructor, so that no job runs while it is torn
 //   down; the owner hands work only after the derived constructor has returned.
+//   Console: construction failures and the verbose texts go to the stream given at construction
+//   (standard output by default), which must outlive the object.
 //   Failure: a failed event or thread creation is appended to m_error_text and printed once on
-//   standard output at the end of construction; the object still destructs cleanly, and a worker
+//   the console at the end of construction; the object still destructs cleanly, and a worker
 //   whose thread did not start, or whose stop or run event is missing, never blocks its owner's
 //   teardown (the body leaves at its first wait when an event is missing).
 class ZR_Thread {
  public:
   ZR_Thread();
+  explicit ZR_Thread(std::ostream& console);
   ZR_Thread(const ZR_Thread&) = delete;
   ZR_Thread& operator=(const ZR_Thread&) = delete;
 
@@ -52,7 +56,8 @@ class ZR_Thread {
   std::thread* m_thread;  // null when no thread could be started, and after StopThread()
   ZR_String m_name;       // printed in the verbose texts
   bool m_verbose;
-  ZR_String m_error_text;  // construction failures
+  ZR_String m_error_text;   // construction failures
+  std::ostream* m_console;  // where the failures and verbose texts go; never null
 
   // How the constructor makes its events and its thread; tests replace them to fail on purpose.
   struct Hooks {
@@ -62,9 +67,10 @@ class ZR_Thread {
 
  protected:
   explicit ZR_Thread(const Hooks& hooks);
+  ZR_Thread(const Hooks& hooks, std::ostream& console);
 
  private:
-  void Construct(const Hooks& hooks);
+  void Construct(const Hooks& hooks, std::ostream& console);
 };
 
 #endif  // CORE_ZR_THREAD_H

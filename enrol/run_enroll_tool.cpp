@@ -1,11 +1,40 @@
-// enrol/run_enroll_tool.cpp: the start-up sequence, stage by stage.
+// enrol/run_enroll_tool.cpp: the start-up sequence, stage by stage: the landmark fitter, the
+// gallery with its plug-ins, the run stamp and log, the person list, the header, the enrolment.
+// Each stage can end the run with one console message; teardown runs in reverse (the log, then
+// the gallery, which frees the plug-ins after the workers are gone, then the fitter).
 #include "enrol/run_enroll_tool.h"
 
-#include "core/zr_file_system.h"
-#include "core/zr_string.h"
-#include "enrol/run_setup.h"
-
+#include <cstdio>
+#include <fstream>
 #include <iostream>
+
+#include "core/zr_file_system.h"
+#include "core/zr_list.h"
+#include "core/zr_string.h"
+#include "enrol/enroll_people.h"
+#include "enrol/extract_people.h"
+#include "enrol/run_setup.h"
+#include "enrol/zr_person_list.h"
+#include "enrol/zr_sqlite_gallery.h"
+#include "face/zr_landmark_fitter.h"
+
+namespace {
+
+// Opens path "rb" and reads the fitter from it; false when it does not open or read.
+bool ReadLandmarkFile(const ZR_String& path, ZR_LandmarkFitter& fitter) {
+  FILE* f = std::fopen(path.m_text, "rb");
+  if (f == nullptr) return false;
+  bool ok = false;
+  try {
+    ok = fitter.Read(f);
+  } catch (...) {
+    ok = false;
+  }
+  std::fclose(f);
+  return ok;
+}
+
+}  // namespace
 
 void RunEnrollTool(int argc, char** argv, std::ostream& console) {
   ZR_RunArguments args;
@@ -13,13 +42,43 @@ void RunEnrollTool(int argc, char** argv, std::ostream& console) {
     PrintUsage(console);
     return;
   }
-  const ZR_String path = args.Data_Dir + "/Landmarks.data";
-  if (!FileExists(path.m_text)) {
-    console << "Failed to find: " << path.m_text << std::endl;
+  ZR_LandmarkFitter fitter;
+  const ZR_String landmark_path = args.Data_Dir + "/Landmarks.data";
+  if (!FileExists(landmark_path.m_text)) {
+    console << "Failed to find: " << landmark_path.m_text << std::endl;
     return;
   }
-  // Reading the landmark models, the gallery, the log, the person list and the enrolment follow
-  // here; until they exist a run with a landmark file ends at this point.
+  if (!ReadLandmarkFile(landmark_path, fitter)) {
+    console << "Failed to load: " << landmark_path.m_text << std::endl;
+    return;
+  }
+
+  const ZR_String gallery_path = args.Data_Dir + "/FR/" + args.GalleryName + ".gal";
+  ZR_SQliteGallery gallery(console);
+  gallery.m_verbose = 1;
+  if (!gallery.OpenDB(gallery_path.m_text)) {
+    console << "Failed to open: " << gallery_path.m_text << "\n"
+            << gallery.m_error.m_text << std::endl;
+    return;
+  }
+
+  const ZR_String stamp = MakeTimeStamp();
+  const ZR_String log_path = MakeLogPath(args.Data_Dir, stamp);
+  std::ofstream log;
+  if (!OpenLogFile(log, log_path, console)) return;
+
+  ZR_List<ZR_PersonList> people(10000);
+  const uint32_t total = args.R ? ExtractPeopleOnePerImage(log, console, args.Image_Dir,
+                                                           args.image_type.m_text, people)
+                                : ExtractPeopleFromFeretNames(log, console, args.Image_Dir,
+                                                              args.image_type.m_text, people);
+  if (total == 0) {
+    console << "No images found in " << args.Image_Dir.m_text << std::endl;
+    log << "No images found in " << args.Image_Dir.m_text << std::endl;
+    return;
+  }
+  WriteHeaderBlock(log, console, args, log_path, people.m_count, total);
+  EnrollPeople(args.Data_Dir, log, people, fitter, gallery, total, args.Image_Dir, stamp, console);
 }
 
 void RunEnrollTool(int argc, char** argv) {

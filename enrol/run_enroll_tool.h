@@ -5,9 +5,16 @@
 #include <ostream>
 
 // Tests the argument count (usage text on fewer than four arguments), copies the arguments and
-// runs the start-up stages, each of which can end the run with one console message; the first is
-// the landmark model file: a missing Data_Dir + "/Landmarks.data" gives "Failed to find: " + path
-// and creates nothing. Returns in every case; the process's exit status is 0 whatever happened.
+// runs the start-up stages, each of which can end the run with one console message:
+//   Data_Dir + "/Landmarks.data" missing: "Failed to find: " + path (nothing is created);
+//   not opened or not read: "Failed to load: " + path;
+//   the gallery Data_Dir + "/FR/" + GalleryName + ".gal" not opened (verbose, so its own texts
+//     come first): "Failed to open: " + path, then the gallery's error text on the next line;
+//   the log not opened: "Failed to open log file: " + path;
+//   no image: "No images found in " + Image_Dir, also as the log's last line.
+// Then the header block and the enrolment. The log exists only from its stage on. Every text of
+// the run, the gallery's, plug-in loader's and workers' included, goes to console (the tool
+// passes standard output). Returns in every case; the exit status is 0 whatever happened.
 void RunEnrollTool(int argc, char** argv);
 void RunEnrollTool(int argc, char** argv, std::ostream& console);
 

@@ -16,11 +16,15 @@ constexpr int32_t ZR_TEMPLATE_NOT_ASKED = -1;  // the plug-in's generation is no
 constexpr int32_t ZR_TEMPLATE_FAILED = 0;
 constexpr int32_t ZR_TEMPLATE_MADE = 1;
 
-// EnrollError: one failed image or failed template. Empty: both texts empty.
+// EnrollError: one failed image or failed template. Empty: all three texts empty.
+//   The log shows the relative name; the copy of a failed image is made from the full path, since
+//   the relative name cannot be turned back into the path in every case (a folder given with a
+//   trailing '/', or whose name holds a '.'). Part of no file or plug-in contract.
 class EnrollError {
  public:
   ZR_String m_message;  // e.g. "Failed to load"
   ZR_String m_image;    // the image's name relative to the image folder
+  ZR_String m_path;     // the image's full path, as the person list holds it
 
   EnrollError() = default;
   EnrollError(const EnrollError& other) = default;

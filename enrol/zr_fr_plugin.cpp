@@ -55,7 +55,8 @@ ZR_FR_Plugin::ZR_FR_Plugin()
       m_module(nullptr),
       m_verbose(0),
       m_gen_thread_safe(0),
-      m_match_thread_safe(0) {}
+      m_match_thread_safe(0),
+      m_console(&std::cout) {}
 
 ZR_FR_Plugin::~ZR_FR_Plugin() {
   Free();
@@ -78,7 +79,7 @@ void ZR_FR_Plugin::Free() {
 bool ZR_FR_Plugin::Load(const char* path, const char* init_text, ZR_String& err,
                         const ZR_List<ZR_FR_Plugin*>* loaded) {
   const bool ok = LoadAndInitialize(path, init_text, err, loaded);
-  if (!ok && m_verbose) std::cout << err.m_text << std::endl;
+  if (!ok && m_verbose) *m_console << err.m_text << std::endl;
   return ok;
 }
 

@@ -5,6 +5,7 @@
 #define ENROL_ZR_FR_PLUGIN_H
 
 #include <cstdint>
+#include <ostream>
 
 #include "core/zr_list.h"
 #include "core/zr_string.h"
@@ -13,8 +14,9 @@
 
 // ZR_FR_Plugin: empty: no library, every entry point null, name empty, flags 0.
 //   Members in order: the fourteen entry points (m_is_a before m_initialize), the library handle,
-//     the verbose flag (copied from the gallery), the name YV_IsA gave, and the generation and
-//     matching thread-safety flags (the matching one is kept and never consulted).
+//     the verbose flag (copied from the gallery), the name YV_IsA gave, the generation and
+//     matching thread-safety flags (the matching one is kept and never consulted), and the
+//     console the verbose failures go to (the gallery's; standard output by default).
 //   Owns: the library handle, freed by the destructor; the entry points die with it.
 //   Threads: loaded and destroyed on the main thread; once loaded, every worker may call the
 //     generation entry points at once when m_gen_thread_safe is set.
@@ -39,6 +41,7 @@ class ZR_FR_Plugin {
   ZR_String m_name;
   uint8_t m_gen_thread_safe;
   uint8_t m_match_thread_safe;
+  std::ostream* m_console;  // never null
 
   ZR_FR_Plugin();
   ZR_FR_Plugin(const ZR_FR_Plugin&) = delete;
@@ -56,7 +59,8 @@ class ZR_FR_Plugin {
   //     equals, ignoring case, the name of a plug-in in loaded (when given)
   //   "Failed to initialize: " + YV_GetLastError() (null counts as empty); the library then
   //     stays loaded until the plug-in is destroyed.
-  // The refusals before YV_Initialize free the library. With m_verbose, err is also printed.
+  // The refusals before YV_Initialize free the library. With m_verbose, err is also printed on
+  // the console.
   bool Load(const char* path, const char* init_text, ZR_String& err,
             const ZR_List<ZR_FR_Plugin*>* loaded = nullptr);
 

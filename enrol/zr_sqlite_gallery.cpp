@@ -18,8 +18,8 @@ namespace {
 // rather wait than lose a batch.
 constexpr int kBusyTimeoutMs = 60000;
 
-void Print(const ZR_String& text) {
-  std::cout << text.m_text << std::endl;
+void Print(std::ostream& console, const ZR_String& text) {
+  console << text.m_text << std::endl;
 }
 
 // A read-only file or folder opens without complaint and then refuses every insert, so a write
@@ -52,7 +52,10 @@ bool CanWrite(sqlite3* db, ZR_String& err) {
 
 }  // namespace
 
-ZR_SQliteGallery::ZR_SQliteGallery() : m_verbose(0), m_db(nullptr), m_plugins(4) {}
+ZR_SQliteGallery::ZR_SQliteGallery() : ZR_SQliteGallery(std::cout) {}
+
+ZR_SQliteGallery::ZR_SQliteGallery(std::ostream& console)
+    : m_verbose(0), m_db(nullptr), m_plugins(4), m_console(&console) {}
 
 ZR_SQliteGallery::~ZR_SQliteGallery() {
   if (m_db != nullptr) sqlite3_close(m_db);
@@ -70,7 +73,7 @@ bool ZR_SQliteGallery::ExecSQL(sqlite3* db, const char* sql, ZR_String& err) {
 }
 
 bool ZR_SQliteGallery::OpenDB(const char* path) {
-  if (m_verbose) Print(ZR_String("Opening Gallery ") + path);
+  if (m_verbose) Print(*m_console, ZR_String("Opening Gallery ") + path);
   if (m_db != nullptr) sqlite3_close(m_db);
   m_db = nullptr;
   m_path = path;
@@ -85,7 +88,7 @@ bool ZR_SQliteGallery::OpenDB(const char* path) {
     m_error = ZR_String("OpenDB() Can't open: ") + m_path + sqlite3_errmsg(m_db);
     sqlite3_close(m_db);
     m_db = nullptr;
-    if (m_verbose) Print(m_error);
+    if (m_verbose) Print(*m_console, m_error);
     return false;
   }
   sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
@@ -96,7 +99,7 @@ bool ZR_SQliteGallery::OpenDB(const char* path) {
       m_error = ZR_String("OpenDB() ") + local;
       sqlite3_close(m_db);
       m_db = nullptr;
-      if (m_verbose) Print(m_error);
+      if (m_verbose) Print(*m_console, m_error);
       return false;
     }
   }
@@ -104,10 +107,11 @@ bool ZR_SQliteGallery::OpenDB(const char* path) {
     m_error = ZR_String("OpenDB() Can't open: ") + m_path + local;
     sqlite3_close(m_db);
     m_db = nullptr;
-    if (m_verbose) Print(m_error);
+    if (m_verbose) Print(*m_console, m_error);
     return false;
   }
-  if (m_verbose) Print(ZR_String("sqlite3_threadsafe() = ") + ZR_String(sqlite3_threadsafe()));
+  if (m_verbose)
+    Print(*m_console, ZR_String("sqlite3_threadsafe() = ") + ZR_String(sqlite3_threadsafe()));
   if (!CreateTables()) return false;
 
   ZR_String plugin_errors;  // a plug-in that fails to load is no failure of the gallery
@@ -116,13 +120,14 @@ bool ZR_SQliteGallery::OpenDB(const char* path) {
   ZR_String failures;
   for (uint32_t i = 0; i < m_plugins.m_count; ++i) {
     if (CreateFRtable(m_plugins[i])) continue;
-    if (m_verbose) Print(ZR_String("Failed to create FR table ") + m_plugins[i]->m_name);
+    if (m_verbose)
+      Print(*m_console, ZR_String("Failed to create FR table ") + m_plugins[i]->m_name);
     failures += m_error;
     failures += "\n";
   }
   if (failures.m_length == 1) return true;
   m_error = failures;
-  if (m_verbose) Print(m_error);
+  if (m_verbose) Print(*m_console, m_error);
   return false;
 }
 

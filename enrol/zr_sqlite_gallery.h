@@ -5,6 +5,7 @@
 #define ENROL_ZR_SQLITE_GALLERY_H
 
 #include <cstdint>
+#include <ostream>
 
 #include "core/zr_list.h"
 #include "core/zr_lock.h"
@@ -19,8 +20,9 @@ class ZR_AnnoModel2D;
 // ZR_SQliteGallery: closed (m_db null, no plug-ins) after construction; open after a successful
 //   OpenDB: tables present, plug-ins loaded, one template table per plug-in.
 //   Members in order: verbose flag (console progress and failures), the text of the last failure,
-//     the gallery path, the SQLite connection, the plug-in list (owned, grow step 4) and a
-//     ZR_Lock that nothing takes.
+//     the gallery path, the SQLite connection, the plug-in list (owned, grow step 4), a
+//     ZR_Lock that nothing takes, and the console that the verbose texts go to (given at
+//     construction, standard output by default; it must outlive the gallery).
 //   Threads: every database operation runs on the main thread. GenerateTemplates runs on every
 //     worker at once and only reads the plug-in list, which does not change once opened.
 //   Failure: false or -1, with a text in m_error that starts with the operation's name; a row
@@ -34,8 +36,10 @@ class ZR_SQliteGallery {
   sqlite3* m_db;
   ZR_List<ZR_FR_Plugin*> m_plugins;
   ZR_Lock m_lock;
+  std::ostream* m_console;  // never null; handed to each plug-in it loads
 
   ZR_SQliteGallery();
+  explicit ZR_SQliteGallery(std::ostream& console);
   ZR_SQliteGallery(const ZR_SQliteGallery&) = delete;
   ZR_SQliteGallery& operator=(const ZR_SQliteGallery&) = delete;
   // Closes the database, deletes every plug-in (freeing its library).
@@ -106,8 +110,9 @@ class ZR_SQliteGallery {
   // with folder + "/" + file stem. err becomes "No FR Plugins present in " + folder when there is
   // none; each library that fails appends its reason + "\n".
   void LoadPlugins(const char* gallery_path, ZR_String& err);
-  // Appends a plug-in, copies the verbose flag into it and loads it (refusing a name already
-  // loaded, ignoring case). On failure the plug-in is deleted and removed, false and err.
+  // Appends a plug-in, copies the verbose flag and the console into it and loads it (refusing a
+  // name already loaded, ignoring case). On failure the plug-in is deleted and removed, false and
+  // err.
   bool AddPlugin(const char* path, const char* init_text, ZR_String& err);
   // Deletes every plug-in and empties the list.
   void DeletePlugins();

@@ -43,8 +43,9 @@ bool ZR_SQliteGallery::AddPlugin(const char* path, const char* init_text, ZR_Str
   ZR_FR_Plugin* plugin = new ZR_FR_Plugin;
   m_plugins.Add(plugin);
   plugin->m_verbose = m_verbose;
+  plugin->m_console = m_console;
   if (plugin->Load(path, init_text, err, &m_plugins)) return true;
-  if (m_verbose) std::cout << err.m_text << std::endl;
+  if (m_verbose) *m_console << err.m_text << std::endl;
   delete plugin;
   m_plugins.RemoveLast();
   return false;
@@ -54,7 +55,7 @@ void ZR_SQliteGallery::LoadPlugins(const char* gallery_path, ZR_String& err) {
   const ZR_String folder = ZR_String(gallery_path).GetFolder();
   ZR_List<ZR_String> files;
   GetFilesInFolder(files, folder.m_text, ZR_PLUGIN_PATTERN);
-  if (m_verbose) std::cout << "Loading " << files.m_count << " FR Plugins" << std::endl;
+  if (m_verbose) *m_console << "Loading " << files.m_count << " FR Plugins" << std::endl;
   if (files.m_count == 0) {
     err = ZR_String("No FR Plugins present in ") + folder;
     return;
@@ -63,11 +64,11 @@ void ZR_SQliteGallery::LoadPlugins(const char* gallery_path, ZR_String& err) {
     const ZR_String stem = files[i].GetFileStem();
     const ZR_String init_text = folder + "/" + stem;
     ZR_String library_err;
-    if (m_verbose) std::cout << "Loading " << stem.m_text << std::endl;
+    if (m_verbose) *m_console << "Loading " << stem.m_text << std::endl;
     if (AddPlugin(files[i].m_text, init_text.m_text, library_err)) continue;
     err += library_err;
     err += "\n";
-    if (m_verbose) std::cout << "Load " << stem.m_text << " FAILED" << std::endl;
+    if (m_verbose) *m_console << "Load " << stem.m_text << " FAILED" << std::endl;
   }
 }
 

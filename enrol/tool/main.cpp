@@ -10,6 +10,8 @@ int main(int argc, char** argv) {
     RunEnrollTool(argc, argv);
   } catch (const std::exception& e) {  // nothing may leave main
     std::cerr << "Quillbeck: " << e.what() << std::endl;
+  } catch (...) {  // ZR_ImageException and LUDexception are plain classes
+    std::cerr << "Quillbeck: stopped by an exception" << std::endl;
   }
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -19,6 +20,7 @@ class CountingWorker : public ZR_Thread {
  public:
   CountingWorker() = default;
   explicit CountingWorker(const Hooks& hooks) : ZR_Thread(hooks) {}
+  CountingWorker(const Hooks& hooks, std::ostream& console) : ZR_Thread(hooks, console) {}
   ~CountingWorker() override { StopThread(); }
   void DoWork() override {
     ++jobs;
@@ -104,6 +106,21 @@ TEST(ZrThread, ThreadThatCannotStartIsReportedAndNeverBlocks) {
   }
   EXPECT_EQ("ZR_Thread::Constuctor() Failed to create thread.\n\n",
             testing::internal::GetCapturedStdout());
+}
+
+TEST(ZrThread, FailuresAndVerboseTextsGoToTheGivenConsole) {
+  std::ostringstream console;
+  testing::internal::CaptureStdout();
+  {
+    CountingWorker w(ZR_Thread::Hooks{ZR_CreateEvent, NoThread}, console);
+    w.m_verbose = true;
+    w.m_name = "W1";
+  }
+  EXPECT_EQ("", testing::internal::GetCapturedStdout());
+  EXPECT_EQ(
+      "ZR_Thread::Constuctor() Failed to create thread.\n\n"
+      "W1 ZR_Thread destructor 1\nW1 ZR_Thread destructor finished\n",
+      console.str());
 }
 
 TEST(ZrThread, MissingEventsAreReportedAndTheBodyLeaves) {

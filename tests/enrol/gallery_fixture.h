@@ -88,6 +88,19 @@ inline ZR_AnnoModel2D ZR_TestModel() {
   return model;
 }
 
+// The stored CREATE texts of the gallery's tables, as sqlite_master keeps them.
+inline const char* const ZR_PEOPLE_SQL =
+    "CREATE TABLE people(  person_id INTEGER PRIMARY KEY ,name_id   TEXT ,thumb_id     BLOB)";
+inline const char* const ZR_IMAGES_SQL =
+    "CREATE TABLE images(  image_id INTEGER PRIMARY KEY ,person INTEGER REFERENCES "
+    "people(person_id) ON UPDATE CASCADE ON DELETE CASCADE ,name TEXT ,jpeg BLOB ,amod BLOB "
+    ",thumb BLOB)";
+inline std::string ZR_FrTableSql(const std::string& plugin) {
+  return "CREATE TABLE " + plugin +
+         "(  fr_id INTEGER PRIMARY KEY ,image INTEGER REFERENCES images(image_id) ON UPDATE "
+         "CASCADE ON DELETE CASCADE ,person_i INTEGER ,name_i TEXT ,template BLOB)";
+}
+
 // The template the good test plug-in makes: "ZRT1", rows, cols, annotation count, point count,
 // then its init text.
 inline std::string ZR_ExpectedTemplate(int32_t rows, int32_t cols, int32_t annotations,

@@ -1,39 +1,18 @@
-// tests/enrol/quillbeck_test.cpp: the built program: usage text, exit status 0, and the first
-// start-up check, run in an empty working folder so that anything created would show.
+// tests/enrol/quillbeck_test.cpp: the built program: usage text, exit status 0, and the landmark
+// file's start-up checks, run in an empty working folder so that anything created would show.
 #include "tests/support/zr_temp_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "tests/enrol/program_run.h"
+
 namespace fs = std::filesystem;
 
 namespace {
-
-struct ProgramRun {
-  std::string out;
-  int status;
-};
-
-// Runs Quillbeck with the arguments inside folder; arguments must not hold a single quote.
-ProgramRun Quillbeck(const fs::path& folder, const std::vector<std::string>& args) {
-  std::string command = "cd '" + folder.string() + "' && '" ZR_QUILLBECK "'";
-  for (const auto& a : args) command += " '" + a + "'";
-  ProgramRun run{std::string(), -1};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  const int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
-}
 
 class Program : public ::testing::Test {
  protected:
@@ -60,7 +39,7 @@ TEST_F(Program, FewerThanFourArgumentsPrintTheUsageAndExitZero) {
   const std::vector<std::vector<std::string>> cases = {
       {}, {"data"}, {"data", "images"}, {"data", "images", "gallery"}};
   for (const auto& args : cases) {
-    ProgramRun run = Quillbeck(dir_ / "work", args);
+    ZR_ProgramRun run = ZR_RunQuillbeck(dir_ / "work", args);
     EXPECT_EQ(usage, run.out) << args.size();
     EXPECT_EQ(0, run.status) << args.size();
   }
@@ -74,13 +53,25 @@ TEST_F(Program, MissingLandmarkFileIsReportedAndCreatesNothing) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{data, "images", "G", "jpg"},
         std::vector<std::string>{data, "images", "G", "jpg", "R"}}) {
-    ProgramRun run = Quillbeck(dir_ / "work", args);
+    ZR_ProgramRun run = ZR_RunQuillbeck(dir_ / "work", args);
     EXPECT_EQ("Failed to find: " + data + "/Landmarks.data\n", run.out);
     EXPECT_EQ(0, run.status);
   }
   EXPECT_TRUE(Empty(dir_ / "work"));
   EXPECT_TRUE(Empty(dir_ / "images"));
   EXPECT_TRUE(Empty(dir_ / "data" / "Landmarks.data"));
+  EXPECT_EQ(1, std::distance(fs::directory_iterator(dir_ / "data"), fs::directory_iterator()));
+}
+
+// A landmark file that ends inside its header word does not load; nothing is created.
+TEST_F(Program, ShortLandmarkFileIsReportedAndCreatesNothing) {
+  folder_.Write("data/Landmarks.data", "ab");
+  fs::create_directories(dir_ / "images");
+  const std::string data = (dir_ / "data").string();
+  ZR_ProgramRun run = ZR_RunQuillbeck(dir_ / "work", {data, "images", "G", "jpg"});
+  EXPECT_EQ("Failed to load: " + data + "/Landmarks.data\n", run.out);
+  EXPECT_EQ(0, run.status);
+  EXPECT_TRUE(Empty(dir_ / "work"));
   EXPECT_EQ(1, std::distance(fs::directory_iterator(dir_ / "data"), fs::directory_iterator()));
 }
 

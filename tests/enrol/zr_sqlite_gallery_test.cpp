@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,15 +20,9 @@
 
 namespace {
 
-const char* const kPeopleSql =
-    "CREATE TABLE people(  person_id INTEGER PRIMARY KEY ,name_id   TEXT ,thumb_id     BLOB)";
-const char* const kImagesSql =
-    "CREATE TABLE images(  image_id INTEGER PRIMARY KEY ,person INTEGER REFERENCES "
-    "people(person_id) ON UPDATE CASCADE ON DELETE CASCADE ,name TEXT ,jpeg BLOB ,amod BLOB "
-    ",thumb BLOB)";
-const char* const kAlphaSql =
-    "CREATE TABLE Alpha(  fr_id INTEGER PRIMARY KEY ,image INTEGER REFERENCES images(image_id) "
-    "ON UPDATE CASCADE ON DELETE CASCADE ,person_i INTEGER ,name_i TEXT ,template BLOB)";
+const char* const kPeopleSql = ZR_PEOPLE_SQL;
+const char* const kImagesSql = ZR_IMAGES_SQL;
+const std::string kAlphaSql = ZR_FrTableSql("Alpha");
 
 std::optional<std::string> Text(const char* s) {
   return std::string(s);
@@ -120,7 +115,7 @@ TEST(ZrSqliteGallery, StoresOneBatchInAllThreeTables) {
   ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str())) << gallery.m_error.m_text;
   const std::vector<ZR_Row> schema = ZR_Query(data.Gallery(), "SELECT sql FROM sqlite_master;");
   ASSERT_EQ(3u, schema.size());
-  EXPECT_EQ(Text(kAlphaSql), schema[2][0]);
+  EXPECT_EQ(Text(kAlphaSql.c_str()), schema[2][0]);
 
   ZR_List<ZR_AddPersonFRT> batch = Batch();
   ASSERT_TRUE(gallery.AddToPeopleTable(batch));
@@ -302,16 +297,18 @@ TEST(ZrSqliteGallery, OpenFailuresGiveTheirTexts) {
 TEST(ZrSqliteGallery, VerboseOpenNamesTheTableItCannotCreate) {
   ZR_DataFolder data;
   data.AddPlugin(ZR_TEST_PLUGIN_BAD1, "Bad1.so");
-  ZR_SQliteGallery gallery;
+  std::ostringstream console;
+  ZR_SQliteGallery gallery(console);
   gallery.m_verbose = 1;
   testing::internal::CaptureStdout();
   EXPECT_FALSE(gallery.OpenDB(data.Gallery().c_str()));
+  EXPECT_EQ("", testing::internal::GetCapturedStdout());
   const std::string refused =
       "CreateFRtable() Error! plug-in name is not a usable table name: 1abc";
   EXPECT_EQ("Opening Gallery " + data.Gallery() + "\nsqlite3_threadsafe() = 1\n" +
                 "Loading 1 FR Plugins\nLoading Bad1\nFailed to create FR table 1abc\n" + refused +
                 "\n\n",
-            testing::internal::GetCapturedStdout());
+            console.str());
   EXPECT_EQ(1u, gallery.m_plugins.m_count);  // the plug-ins stay loaded
 }
 
@@ -408,7 +405,7 @@ TEST(ZrSqliteGallery, BackslashesInThePathNameTheSameFolderForFileAndPlugins) {
     ASSERT_TRUE(gallery.OpenDB((temp / c.given).c_str())) << c.given << gallery.m_error.m_text;
     ASSERT_EQ(1u, gallery.m_plugins.m_count) << c.given;
     const std::string file = folder + "/" + ZR_String(c.given).GetFileStem().m_text + ".gal";
-    EXPECT_EQ(Text(kAlphaSql),
+    EXPECT_EQ(Text(kAlphaSql.c_str()),
               ZR_Query(file, "SELECT sql FROM sqlite_master WHERE name = 'Alpha';").at(0)[0])
         << c.given;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(temp.Path()))

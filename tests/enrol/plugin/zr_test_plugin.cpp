@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
@@ -35,15 +36,33 @@
 
 namespace {
 
-// Written on the main thread at load, before any worker runs; only read afterwards.
-std::string g_init_text;
-std::string g_call_log;
+// The init text and the call log. Two galleries that load the library from two threads at once
+// both make the load-time calls, so every access holds the lock. A function-local static is built
+// under the compiler's guard, which ThreadSanitizer sees; a global's constructor runs under the
+// loader's own lock, which it does not.
+struct PluginState {
+  std::mutex lock;
+  std::string init_text;
+  std::string call_log;
+};
+
+PluginState& State() {
+  static PluginState state;
+  return state;
+}
+
+std::string InitText() {
+  std::lock_guard<std::mutex> hold(State().lock);
+  return State().init_text;
+}
+
 std::atomic<int32_t> g_size_calls{0};
 std::atomic<int32_t> g_generate_calls{0};
 
 void Log(const std::string& call) {
-  if (!g_call_log.empty()) g_call_log += ",";
-  g_call_log += call;
+  std::lock_guard<std::mutex> hold(State().lock);
+  if (!State().call_log.empty()) State().call_log += ",";
+  State().call_log += call;
 }
 
 void PutInt(unsigned char* at, int32_t value) {
@@ -55,7 +74,7 @@ int32_t ReportedSize() {
 #ifdef ZRTP_SIZE
   return ZRTP_SIZE;
 #else
-  return static_cast<int32_t>(20 + g_init_text.size());
+  return static_cast<int32_t>(20 + InitText().size());
 #endif
 }
 
@@ -85,8 +104,12 @@ YV_EXPORT unsigned char YV_IsThreadSafeMatching(void) {
 }
 
 YV_EXPORT unsigned char YV_Initialize(const char* init_text) {
-  g_init_text = init_text != nullptr ? init_text : "";
-  Log("Initialize(" + g_init_text + ")");
+  const std::string text = init_text != nullptr ? init_text : "";
+  {
+    std::lock_guard<std::mutex> hold(State().lock);
+    State().init_text = text;
+  }
+  Log("Initialize(" + text + ")");
   return ZRTP_INIT_OK;
 }
 
@@ -114,7 +137,8 @@ YV_EXPORT unsigned char YV_GenerateTemplate(ZR_Image* image, ZR_AnnoModel2D* mod
   if (image == nullptr || model == nullptr || templ == nullptr) return 0;
   if (int64_t(templ->m_count) != ReportedSize() || templ->m_lo != 0) return 0;
   if (templ->m_count == 0) return 1;  // an empty template is still a made one
-  if (templ->m_count < 20 + g_init_text.size()) return 0;
+  const std::string text = InitText();
+  if (templ->m_count < 20 + text.size()) return 0;
   int32_t points = 0;
   for (uint32_t a = 0; a < model->m_count; ++a) points += int32_t((*model)[a].m_count);
   unsigned char* out = &(*templ)[0];
@@ -123,7 +147,7 @@ YV_EXPORT unsigned char YV_GenerateTemplate(ZR_Image* image, ZR_AnnoModel2D* mod
   PutInt(out + 8, image->m_cols);
   PutInt(out + 12, int32_t(model->m_count));
   PutInt(out + 16, points);
-  std::memcpy(out + 20, g_init_text.data(), g_init_text.size());
+  std::memcpy(out + 20, text.data(), text.size());
   return 1;
 }
 
@@ -152,8 +176,10 @@ YV_EXPORT int32_t YV_GenerateTemplateFromAverageGray(void) {
 }
 
 // Test-only exports; the system never resolves them.
+// Read by a test while no gallery of its own is loading or generating.
 YV_EXPORT const char* ZRTP_CallLog(void) {
-  return g_call_log.c_str();
+  std::lock_guard<std::mutex> hold(State().lock);
+  return State().call_log.c_str();
 }
 YV_EXPORT int32_t ZRTP_SizeCalls(void) {
   return g_size_calls.load();

@@ -1,0 +1,90 @@
+// enrol/enroll_image_steps.cpp: the blob steps of the per-image pipeline. The crops refuse some
+// landmark sets and the encoder reports an image without pixels as a success with no bytes, so
+// both results are checked: no image is stored with a missing face JPEG or a thumbnail that is
+// the whole picture.
+#include "enrol/enroll_image_steps.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Encodes image at quality into out; false, out empty, unless there are bytes.
+bool EncodeNonEmpty(ZR_Image& image, int32_t quality, ZR_Array<unsigned char>& out) {
+  image.m_quality = quality;
+  if (image.EncodeJPEG(out) && out.m_count > 0) return true;
+  out.Resize(0);
+  return false;
+}
+
+// Drops entries of list past count.
+void TrimTo(ZR_List<ZR_Array<unsigned char>>& list, uint32_t count) {
+  while (list.m_count > count) list.RemoveLast();
+}
+
+}  // namespace
+
+ZR_String GetRelativeImageName(const ZR_String& path, const ZR_String& image_folder) {
+  const ZR_String stem = image_folder.GetFileStem();
+  const char* at = std::strstr(path.m_text, stem.m_text);
+  if (at == nullptr) return path;
+  return ZR_String(at + stem.m_length - 1);
+}
+
+bool MakeThumbnailJpeg(const ZR_Image& image, const ZR_AnnoModel2D& model,
+                       ZR_Array<unsigned char>& out) {
+  ZR_Image crop(image);
+  ZR_AnnoModel2D crop_model(model);
+  if (!crop_model.CropAndNormalise(crop, ZR_Vector2D(0.3f, 0.4f))) {
+    out.Resize(0);
+    return false;
+  }
+  return EncodeNonEmpty(crop, 90, out);
+}
+
+bool MakeFaceJpeg(const ZR_Image& image, const ZR_AnnoModel2D& model, ZR_Array<unsigned char>& out,
+                  ZR_AnnoModel2D& face_model) {
+  face_model = model;
+  ZR_Image crop;
+  if (!image.CropFace(face_model, 0.6f, 0.75f, crop)) {
+    out.Resize(0);
+    return false;
+  }
+  return EncodeNonEmpty(crop, 95, out);
+}
+
+bool AppendImageBlobs(const ZR_Image& image, const ZR_AnnoModel2D& model, ZR_AddPersonFRT& record) {
+  const uint32_t thumbs = record.m_thumbnails.m_count;
+  const uint32_t faces = record.m_face_jpegs.m_count;
+  const uint32_t blobs = record.m_landmark_blobs.m_count;
+  bool made = false;
+  try {
+    const ZR_Array<unsigned char> empty;
+    record.m_thumbnails.Add(empty);
+    record.m_face_jpegs.Add(empty);
+    record.m_landmark_blobs.Add(empty);
+    const bool thumb_ok = MakeThumbnailJpeg(image, model, record.m_thumbnails[thumbs]);
+    ZR_AnnoModel2D face_model;
+    const bool face_ok = MakeFaceJpeg(image, model, record.m_face_jpegs[faces], face_model);
+    const bool blob_ok = face_model.Serialise(record.m_landmark_blobs[blobs]);
+    made = thumb_ok && face_ok && blob_ok;
+  } catch (...) {  // a crop or the encoder gave up: the image fails its blobs
+    made = false;
+  }
+  if (made) return true;
+  TrimTo(record.m_thumbnails, thumbs);
+  TrimTo(record.m_face_jpegs, faces);
+  TrimTo(record.m_landmark_blobs, blobs);
+  return false;
+}
+
+float PoseLength(float x, float y, float z) {
+  return std::sqrt(x * x + y * y + z * z);
+}
+
+void ChooseMoreFrontal(float length, int32_t index, float& best_length, int32_t& best_image) {
+  if (length < best_length) {
+    best_length = length;
+    best_image = index;
+  }
+}

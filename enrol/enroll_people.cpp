@@ -1,0 +1,171 @@
+// enrol/enroll_people.cpp: EnrollPeople, the enrolment loop on the main thread. The driver alone
+// touches the workers' inputs, the batch, the gallery and the log; a worker's record is read only
+// after the turn's wait has seen the finished events of every worker given a person.
+#include "enrol/enroll_people.h"
+
+#include <chrono>
+#include <iostream>
+
+#include "core/zr_system_probe.h"
+#include "enrol/enroll_thread.h"
+#include "enrol/zr_sqlite_gallery.h"
+#include "platform/zr_last_error.h"
+
+namespace {
+
+// The workers of one run, deleted (each stopping its thread) when the driver returns.
+class WorkerArray {
+ public:
+  WorkerArray(uint32_t n, std::ostream& console) {
+    m_workers.Resize(int32_t(n));
+    for (uint32_t i = 0; i < n; ++i) m_workers[int32_t(i)] = nullptr;
+    for (uint32_t i = 0; i < n; ++i) m_workers[int32_t(i)] = new EnrollThread(console);
+  }
+  WorkerArray(const WorkerArray&) = delete;
+  WorkerArray& operator=(const WorkerArray&) = delete;
+  ~WorkerArray() { Delete(); }
+
+  void Delete() {
+    for (uint32_t i = 0; i < m_workers.m_count; ++i) {
+      delete m_workers[int32_t(i)];
+      m_workers[int32_t(i)] = nullptr;
+    }
+    m_workers.Resize(0);
+  }
+  // Stops every thread; the workers stay (their records are complete or untouched).
+  void Stop() {
+    for (uint32_t i = 0; i < m_workers.m_count; ++i) m_workers[int32_t(i)]->StopThread();
+  }
+  EnrollThread& operator[](uint32_t i) { return *m_workers[int32_t(i)]; }
+  const ZR_Array<EnrollThread*>& All() const { return m_workers; }
+
+ private:
+  ZR_Array<EnrollThread*> m_workers;
+};
+
+// Writes line to the log, then the console, each ended and flushed.
+void Say(std::ostream& log, std::ostream& console, const ZR_String& line) {
+  log << line.m_text << std::endl;
+  console << line.m_text << std::endl;
+}
+
+float SecondsSince(std::chrono::steady_clock::time_point start) {
+  const auto ns =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
+          .count();
+  return static_cast<float>(static_cast<double>(ns) * 0.001 * 1e-6);
+}
+
+// The four closing items of the run on one stream.
+void PrintTotals(std::ostream& stream, ZR_SQliteGallery& gallery, uint32_t dispatched,
+                 uint32_t successes, float seconds, float rate) {
+  stream << "Finished enrolling " << dispatched << " images" << std::endl;
+  PrintGallerySummary(stream, gallery);
+  stream << successes << " successfull enrollments in " << FormatHoursMinutes(seconds).m_text
+         << std::endl;
+  ZR_String figure;
+  figure.AppendFloat(rate, 3);
+  stream << "Enrollments per second (including time to load image) = " << figure.m_text
+         << std::endl;
+}
+
+}  // namespace
+
+bool WaitForRound(const ZR_Array<EnrollThread*>& workers, uint32_t n) {
+  if (n == 0) return true;
+  if (n > workers.m_count) return false;
+  ZR_Array<ZR_EventHandle> handles;
+  handles.Resize(int32_t(n));
+  for (uint32_t i = 0; i < n; ++i) handles[int32_t(i)] = workers[int32_t(i)]->finEvent;
+  return WaitForAllEvents(handles.Block(), n);
+}
+
+void EnrollPeople(const ZR_String& Data_Dir, std::ostream& log, ZR_List<ZR_PersonList>& people,
+                  ZR_LandmarkFitter& fitter, ZR_SQliteGallery& gallery, uint32_t image_total,
+                  const ZR_String& Image_Dir, const ZR_String& stamp) {
+  EnrollPeople(Data_Dir, log, people, fitter, gallery, image_total, Image_Dir, stamp, std::cout);
+}
+
+void EnrollPeople(const ZR_String& Data_Dir, std::ostream& log, ZR_List<ZR_PersonList>& people,
+                  ZR_LandmarkFitter& fitter, ZR_SQliteGallery& gallery, uint32_t image_total,
+                  const ZR_String& Image_Dir, const ZR_String& stamp, std::ostream& console) {
+  int32_t cores = 0, logical = 0;
+  uint64_t memory = 0;
+  QuerySystemResources(cores, logical, memory);
+  const uint32_t u = logical > 0 ? uint32_t(logical) : 1u;
+
+  WorkerArray workers(u, console);
+  log << "Enrolling " << image_total << " images, using " << u << " threads, "
+      << ZR_PEOPLE_PER_THREAD << " people per thread " << std::endl;
+  console << "Enrolling " << image_total << " images, using " << u << " threads, "
+          << ZR_PEOPLE_PER_THREAD << " people per thread " << std::endl;
+  for (uint32_t i = 0; i < u; ++i) {
+    EnrollThread& worker = workers[i];
+    // A worker whose thread or events did not come up would never report a job.
+    const bool started = worker.m_thread != nullptr && worker.m_error_text.m_length == 1;
+    if (!started || !worker.Init(Data_Dir, fitter, gallery)) {
+      workers.Delete();
+      Say(log, console,
+          ZR_String("Failed to initialize thread ") + ZR_String(int(i)) + " from " + Data_Dir);
+      return;
+    }
+    Say(log, console, ZR_String("Initialized thread ") + ZR_String(int(i)) + " successfully ");
+    worker.m_image_folder = Image_Dir;
+  }
+
+  const auto start = std::chrono::steady_clock::now();
+  const uint32_t batch_size = ZR_PEOPLE_PER_THREAD * u;
+  uint32_t dispatched = 0;
+  ZR_EnrolTally tally;
+  bool stopped = false;
+  for (uint64_t k = 0; k < people.m_count && !stopped;) {
+    ZR_List<ZR_AddPersonFRT> batch(batch_size);
+    if (k % batch_size == 0)
+      PrintProgress(console, dispatched, image_total, SecondsSince(start), tally.m_errors);
+    for (uint32_t turn = 0; turn < ZR_PEOPLE_PER_THREAD && !stopped; ++turn) {
+      uint32_t given = 0;
+      for (uint32_t t = 0; t < u; ++t, ++k) {
+        if (k >= people.m_count) continue;
+        EnrollThread& worker = workers[t];
+        const ZR_PersonList& person = people[uint32_t(k)];
+        batch.Add(ZR_AddPersonFRT());
+        worker.m_person = &person;
+        worker.m_result = &batch[batch.m_count - 1];
+        dispatched += person.m_images.m_count;
+        ++given;
+        if (worker.m_thread != nullptr) {
+          ZR_ResetEvent(worker.lockedEvent);
+          ZR_SetEvent(worker.runEvent);
+        }
+      }
+      if (WaitForRound(workers.All(), given)) continue;
+      // Only a fault of the driver gets here. Reading records that may still be written is
+      // not safe: stop every worker (each after its running job) and end the dealing.
+      const uint32_t error = ZR_GetLastError();
+      workers.Stop();
+      Say(log, console,
+          ZR_String("WaitForRound() Error! wait failed with error ") + ZR_String(int(error)));
+      stopped = true;
+    }
+    StoreAndLogBatch(gallery, batch, log, tally);
+  }
+  PrintProgress(console, dispatched, image_total, SecondsSince(start), tally.m_errors);
+  console << std::endl;
+
+  const float seconds = SecondsSince(start);
+  const float rate = seconds > 0.0f ? static_cast<float>(dispatched) / seconds : 0.0f;
+  PrintTotals(console, gallery, dispatched, tally.m_successes, seconds, rate);
+  PrintTotals(log, gallery, dispatched, tally.m_successes, seconds, rate);
+
+  if (tally.m_errors > 0) {
+    console << tally.m_errors << " errors in total, see log file" << std::endl;
+    log << tally.m_errors << " errors in total" << std::endl;
+    console << "Copying image failures...please wait" << std::endl;
+    CopyFailedImages(tally, Data_Dir + "/FR/FailedImages/" + stamp + "/");
+  } else {
+    console << "No enrollment errors" << std::endl;
+    log << "No enrollment errors" << std::endl;
+  }
+  console << "Done" << std::endl;
+  log << "Done" << std::endl;
+}

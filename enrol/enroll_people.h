@@ -1,0 +1,95 @@
+// enrol/enroll_people.h: the enrolment driver on the main thread: one worker per logical
+// processor, people dealt out in batches of 12 per worker and turn by turn, each batch stored in
+// the gallery as one unit and logged, then the totals and the copies of the failed images.
+#ifndef ENROL_ENROLL_PEOPLE_H
+#define ENROL_ENROLL_PEOPLE_H
+
+#include <cstdint>
+#include <ostream>
+
+#include "core/zr_array.h"
+#include "core/zr_list.h"
+#include "core/zr_string.h"
+#include "enrol/zr_add_person_frt.h"
+#include "enrol/zr_person_list.h"
+#include "platform/zr_event.h"
+
+class EnrollThread;
+class ZR_LandmarkFitter;
+class ZR_SQliteGallery;
+
+// People handed to each worker per batch.
+constexpr uint32_t ZR_PEOPLE_PER_THREAD = 12;
+
+// Enrols every person of people: one EnrollThread per logical processor of the process (at least
+// 1), each initialised from Data_Dir; a worker that does not start or initialise ends the run
+// before any image ("Failed to initialize thread " + i + " from " + Data_Dir). Log and console
+// get the texts of the run; the gallery gets the people, images and templates batch by batch; the
+// failed images are copied from their full paths to Data_Dir + "/FR/FailedImages/" + stamp + "/"
+// + message + "/". Everything is owned by the caller; the workers are gone on return.
+void EnrollPeople(const ZR_String& Data_Dir, std::ostream& log, ZR_List<ZR_PersonList>& people,
+                  ZR_LandmarkFitter& fitter, ZR_SQliteGallery& gallery, uint32_t image_total,
+                  const ZR_String& Image_Dir, const ZR_String& stamp);
+void EnrollPeople(const ZR_String& Data_Dir, std::ostream& log, ZR_List<ZR_PersonList>& people,
+                  ZR_LandmarkFitter& fitter, ZR_SQliteGallery& gallery, uint32_t image_total,
+                  const ZR_String& Image_Dir, const ZR_String& stamp, std::ostream& console);
+
+// Waits without limit until the finished events of workers[0..n-1] are all signalled, consuming
+// them. Nothing for n = 0. False when a wait fails (a missing event), the reason then in
+// ZR_GetLastError(); the workers are then not known to be idle.
+bool WaitForRound(const ZR_Array<EnrollThread*>& workers, uint32_t n);
+
+// Waits for all of handles[0..n-1] in waits of at most ZR_MAXIMUM_WAIT_OBJECTS handles, which
+// is right because an automatic event stays signalled until a wait consumes it. True at once for
+// n = 0; false at the first failed wait.
+bool WaitForAllEvents(const ZR_EventHandle* handles, uint32_t n);
+
+// The progress line, console only, ended by a carriage return and flushed:
+// "0|" + total + ") " + errors + " errors    \r" before anything is done, else done + "|" + total +
+// ") " + errors + " errors " + rate (1 decimal) + " ims/sec " + percent (2 decimals) + "% done " +
+// FormatHoursMinutes(remaining seconds) + " remain  \r", in single precision, truncated.
+void PrintProgress(std::ostream& console, uint32_t done, uint32_t total, float seconds,
+                   uint32_t errors);
+
+// "%d hrs " + minutes (2 decimals, truncated) + " min"; hours are split off only above 60
+// minutes: 125 s "0 hrs 2.08 min", 3600 s "0 hrs 60.00 min", 7300 s "2 hrs 1.66 min".
+ZR_String FormatHoursMinutes(float seconds);
+
+// The gallery counts, one line each: people, images, then the templates of every plug-in in list
+// order. Returns stream.
+std::ostream& PrintGallerySummary(std::ostream& stream, ZR_SQliteGallery& gallery);
+
+// A copy of path in which every '/' and '\' but a first character becomes '_':
+// "/pics/00001_fa.jpg" gives "/pics_00001_fa.jpg".
+ZR_String FlattenPath(const ZR_String& path);
+
+// ZR_EnrolTally: the running counts of one enrolment and its failures grouped by message.
+//   Empty: counts 0, no group. m_messages holds each distinct message once, in order of first
+//   appearance; m_failures[g] the failures of m_messages[g] in logging order.
+class ZR_EnrolTally {
+ public:
+  uint32_t m_errors = 0;     // failure lines written to the log
+  uint32_t m_successes = 0;  // images enrolled in stored batches
+  ZR_List<ZR_String> m_messages;
+  ZR_List<ZR_List<EnrollError>> m_failures;
+
+  // Files the failure under its message, opening a group for a new one.
+  void AddFailure(const EnrollError& failure);
+};
+
+// Writes one finished batch into the gallery as one transaction: people, then images when the
+// people went in, then each plug-in's templates when both did, then the commit. A template table
+// that refuses its rows logs "AddToFRTable Failed (" + name + ")" (+ ": " + the gallery's text)
+// and keeps the batch. Then logs the batch record by record: stored, every error as message +
+// ": " + relative name (counted, filed for copying) and the successes added; not stored, every
+// image path + " Gallery Failed AddToPeopleTable Failed" (begin or people failed) or
+// "... AddToImagesTable Failed" (images or commit failed), each counted as an error.
+void StoreAndLogBatch(ZR_SQliteGallery& gallery, ZR_List<ZR_AddPersonFRT>& batch, std::ostream& log,
+                      ZR_EnrolTally& tally);
+
+// Copies every filed failure from its full path to copy_folder + message + "/" +
+// FlattenPath(relative name) without a leading '/', creating each message folder; copy_folder
+// ends in '/'. A copy that fails is passed over; a target that exists is replaced.
+void CopyFailedImages(const ZR_EnrolTally& tally, const ZR_String& copy_folder);
+
+#endif  // ENROL_ENROLL_PEOPLE_H

@@ -1,0 +1,245 @@
+// tests/enrol/enroll_batch_test.cpp: the driver's texts (progress line, time remaining, flattened
+// names), the wait for more events than one platform wait takes, storing and logging one batch
+// of hand-built records as a single gallery unit, and the copies of the failed images.
+#include "enrol/enroll_people.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "enrol/zr_sqlite_gallery.h"
+#include "tests/enrol/gallery_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(EnrollPeopleTexts, ProgressLineAndTimeRemaining) {
+  const struct {
+    uint32_t done, total;
+    float seconds;
+    uint32_t errors;
+    const char* line;
+  } progress[] = {
+      {0, 25, 0.0f, 0, "0|25) 0 errors    \r"},
+      {0, 25, 9.0f, 4, "0|25) 4 errors    \r"},
+      {24, 25, 12.0f, 3, "24|25) 3 errors 2.0 ims/sec 96.00% done 0 hrs 0.00 min remain  \r"},
+      {25, 25, 10.0f, 25, "25|25) 25 errors 2.5 ims/sec 100.00% done 0 hrs 0.00 min remain  \r"},
+      {1, 3, 1.0f, 0, "1|3) 0 errors 1.0 ims/sec 33.33% done 0 hrs 0.03 min remain  \r"},
+      {10, 7300 * 2 + 10, 5.0f, 0,
+       "10|14610) 0 errors 2.0 ims/sec 0.06% done 2 hrs 1.66 min remain  \r"},
+  };
+  for (const auto& p : progress) {
+    std::ostringstream console;
+    PrintProgress(console, p.done, p.total, p.seconds, p.errors);
+    EXPECT_EQ(p.line, console.str()) << p.done << "|" << p.total;
+  }
+  const struct {
+    float seconds;
+    const char* text;
+  } times[] = {{125.0f, "0 hrs 2.08 min"},
+               {7300.0f, "2 hrs 1.66 min"},
+               {3600.0f, "0 hrs 60.00 min"},
+               {3660.0f, "1 hrs 1.00 min"},
+               {0.0f, "0 hrs 0.00 min"}};
+  for (const auto& t : times) EXPECT_STREQ(t.text, FormatHoursMinutes(t.seconds).m_text);
+}
+
+TEST(EnrollPeopleTexts, FlattenPathKeepsOnlyTheFirstSeparator) {
+  const struct {
+    const char* path;
+    const char* flat;
+  } cases[] = {{"/a/b/c.jpg", "/a_b_c.jpg"},
+               {"\\a\\b", "\\a_b"},
+               {"x/y", "x_y"},
+               {"/pics/00001_fa.jpg", "/pics_00001_fa.jpg"},
+               {"", ""},
+               {"/", "/"}};
+  for (const auto& c : cases) EXPECT_STREQ(c.flat, FlattenPath(c.path).m_text) << c.path;
+}
+
+// More events than one platform wait takes: the wait returns only once every one is signalled,
+// and consumes them all.
+TEST(EnrollPeopleThreads, WaitForAllEventsCoversMoreThanOnePlatformWait) {
+  EXPECT_TRUE(WaitForAllEvents(nullptr, 0));
+  std::vector<ZR_EventHandle> events(70);
+  for (auto& e : events) e = ZR_CreateEvent(false, false);
+  for (size_t i = 0; i + 1 < events.size(); ++i) ZR_SetEvent(events[i]);
+  std::atomic<bool> done{false};
+  bool result = false;
+  std::thread waiter([&] {
+    result = WaitForAllEvents(events.data(), uint32_t(events.size()));
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(done.load());  // event 69, in the second chunk, is still off
+  ZR_SetEvent(events.back());
+  waiter.join();
+  EXPECT_TRUE(result);
+  for (auto& e : events) {
+    EXPECT_EQ(ZR_WAIT_TIMEOUT, ZR_WaitForSingle(e, 0));
+    ZR_CloseEvent(e);
+  }
+  // A closed handle fails the wait instead of blocking.
+  EXPECT_FALSE(WaitForAllEvents(events.data(), 1));
+}
+
+EnrollError Failure(const char* message, const char* image, const std::string& path) {
+  EnrollError e;
+  e.m_message = message;
+  e.m_image = image;
+  e.m_path = path.c_str();
+  return e;
+}
+
+// Messages A, B, A give two groups; the copies come from the full paths and land inside the
+// message folder whatever form the relative name has.
+TEST(EnrollPeopleBatch, FailuresAreGroupedByMessageAndCopiedFromTheirFullPaths) {
+  ZR_TempFolder temp;
+  temp.Write("img/a1.jpg", "a1 bytes");
+  temp.Write("img/sub/b1.jpg", "b1 bytes");
+  temp.Write("img/a2.jpg", "a2 bytes");
+  temp.Write("elsewhere/x.jpg", "x bytes");
+  ZR_EnrolTally tally;
+  tally.AddFailure(Failure("Failed to load", "/a1.jpg", temp / "img/a1.jpg"));
+  tally.AddFailure(Failure(" Failed to find face", "/sub/b1.jpg", temp / "img/sub/b1.jpg"));
+  tally.AddFailure(Failure("Failed to load", "/a2.jpg", temp / "img/a2.jpg"));
+  // Relative names without a leading '/' (a folder given with a trailing '/', or ".").
+  tally.AddFailure(Failure("Failed to load", "./x.jpg", temp / "elsewhere/x.jpg"));
+  tally.AddFailure(Failure("Failed to load", "d/e/x.jpg", temp / "elsewhere/x.jpg"));
+  ASSERT_EQ(2u, tally.m_messages.m_count);
+  EXPECT_STREQ("Failed to load", tally.m_messages[0].m_text);
+  EXPECT_STREQ(" Failed to find face", tally.m_messages[1].m_text);
+  ASSERT_EQ(4u, tally.m_failures[0].m_count);
+  EXPECT_STREQ("/a2.jpg", tally.m_failures[0][1].m_image.m_text);
+
+  const std::string copies = temp / "FR/FailedImages/(2020_1_2)3_4_5/";
+  CopyFailedImages(tally, copies.c_str());
+  std::vector<std::string> found;
+  for (const auto& e : fs::recursive_directory_iterator(copies))
+    if (e.is_regular_file()) found.push_back(fs::relative(e.path(), copies).string());
+  std::sort(found.begin(), found.end());
+  const std::vector<std::string> expected = {" Failed to find face/sub_b1.jpg",
+                                             "Failed to load/._x.jpg", "Failed to load/a1.jpg",
+                                             "Failed to load/a2.jpg", "Failed to load/d_e_x.jpg"};
+  EXPECT_EQ(expected, found);
+  EXPECT_EQ("a1 bytes", ZR_TempFolder::Read(copies + "Failed to load/a1.jpg"));
+  EXPECT_EQ("b1 bytes", ZR_TempFolder::Read(copies + " Failed to find face/sub_b1.jpg"));
+  EXPECT_EQ("x bytes", ZR_TempFolder::Read(copies + "Failed to load/._x.jpg"));
+}
+
+// Person 1: two enrolled images, a failed template and a failed image; person 2: nothing enrolled.
+ZR_List<ZR_AddPersonFRT> Batch() {
+  ZR_List<ZR_AddPersonFRT> batch;
+  ZR_AddPersonFRT a;
+  a.m_person_id = 1;
+  a.m_name = "1";
+  for (const char* n : {"0", "1"}) {
+    a.m_thumbnails.Add(ZR_Bytes(std::string("thumb") + n));
+    a.m_face_jpegs.Add(ZR_Bytes(std::string("jpeg") + n));
+    a.m_landmark_blobs.Add(ZR_Bytes(std::string("amod") + n));
+    FRpluginTemplateSet set;
+    set.m_names.Add("Alpha");
+    set.m_templates.Add(ZR_Bytes(std::string("t") + n));
+    set.m_status.Add(ZR_TEMPLATE_MADE);
+    a.m_template_sets.Add(set);
+  }
+  a.m_best_image = 1;
+  a.m_successes = 2;
+  for (const char* path : {"/i/00001_fa.jpg", "/i/00001_fb.jpg", "/i/00001_fc.jpg"})
+    a.m_image_names.Add(path);
+  a.m_errors.Add(Failure("Failed template generation (Gamma)", "/00001_fa.jpg", "/i/00001_fa.jpg"));
+  a.m_errors.Add(Failure(" Failed to find face", "/00001_fc.jpg", "/i/00001_fc.jpg"));
+  batch.Add(a);
+  ZR_AddPersonFRT b;
+  b.m_person_id = 2;
+  b.m_name = "2";
+  b.m_image_names.Add("/i/00002_fa.jpg");
+  b.m_errors.Add(Failure("Failed to load", "/00002_fa.jpg", "/i/00002_fa.jpg"));
+  batch.Add(b);
+  return batch;
+}
+
+std::string Lines(std::initializer_list<const char*> lines) {
+  std::string text;
+  for (const char* l : lines) text += std::string(l) + "\n";
+  return text;
+}
+
+// One batch is one unit: a refused people, images or template insert, or a failed commit, and
+// what each leaves in the gallery and the log.
+TEST(EnrollPeopleBatch, StoresTheBatchAsOneUnitAndLogsIt) {
+  const std::string stored_log =
+      Lines({"Failed template generation (Gamma): /00001_fa.jpg",
+             " Failed to find face: /00001_fc.jpg", "Failed to load: /00002_fa.jpg"});
+  const std::string images_failed =
+      Lines({"/i/00001_fa.jpg Gallery Failed AddToImagesTable Failed",
+             "/i/00001_fb.jpg Gallery Failed AddToImagesTable Failed",
+             "/i/00001_fc.jpg Gallery Failed AddToImagesTable Failed",
+             "/i/00002_fa.jpg Gallery Failed AddToImagesTable Failed"});
+  std::string people_failed = images_failed;
+  for (size_t at; (at = people_failed.find("Images")) != std::string::npos;)
+    people_failed.replace(at, 6, "People");
+  const struct {
+    const char* what;
+    const char* sql;  // run on the gallery before the batch
+    std::string log;
+    uint32_t errors, successes, groups;
+    size_t people, images, templates;
+  } cases[] = {
+      {"stored", "", stored_log, 3, 2, 3, 1, 2, 2},
+      {"people refused",
+       "CREATE TRIGGER t BEFORE INSERT ON people BEGIN SELECT RAISE(ABORT,'x'); END;",
+       people_failed, 4, 0, 0, 0, 0, 0},
+      {"images refused",
+       "CREATE TRIGGER t BEFORE INSERT ON images BEGIN SELECT RAISE(ABORT,'x'); END;",
+       images_failed, 4, 0, 0, 0, 0, 0},
+      {"templates refused",
+       "CREATE TRIGGER t BEFORE INSERT ON Alpha BEGIN SELECT RAISE(ABORT,'x'); END;",
+       "AddToFRTable Failed (Alpha): Alpha AddToFRTable() Step Error: x\n" + stored_log, 3, 2, 3, 1,
+       2, 0},
+      // A deferred foreign key is checked only at the commit, which then fails.
+      {"commit failed",
+       "CREATE TABLE trap(x INTEGER REFERENCES images(image_id) DEFERRABLE INITIALLY DEFERRED);"
+       "CREATE TRIGGER t AFTER INSERT ON people BEGIN INSERT INTO trap VALUES(-5); END;",
+       images_failed, 4, 0, 0, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    ZR_DataFolder data;
+    data.AddPlugin(ZR_TEST_PLUGIN_ALPHA, "Alpha.so");
+    ZR_SQliteGallery gallery;
+    ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str())) << gallery.m_error.m_text;
+    if (c.sql[0] != '\0') {
+      ASSERT_TRUE(ZR_Exec(data.Gallery(), c.sql)) << c.what;
+    }
+    ZR_List<ZR_AddPersonFRT> batch = Batch();
+    ZR_EnrolTally tally;
+    tally.m_errors = 10;  // the counts run on from earlier batches
+    tally.m_successes = 5;
+    std::ostringstream log;
+    StoreAndLogBatch(gallery, batch, log, tally);
+    EXPECT_EQ(c.log, log.str()) << c.what;
+    EXPECT_EQ(10 + c.errors, tally.m_errors) << c.what;
+    EXPECT_EQ(5 + c.successes, tally.m_successes) << c.what;
+    EXPECT_EQ(c.groups, tally.m_messages.m_count) << c.what;
+    EXPECT_EQ(c.people, ZR_Query(data.Gallery(), "SELECT * FROM people;").size()) << c.what;
+    EXPECT_EQ(c.images, ZR_Query(data.Gallery(), "SELECT * FROM images;").size()) << c.what;
+    EXPECT_EQ(c.templates, ZR_Query(data.Gallery(), "SELECT * FROM Alpha;").size()) << c.what;
+    // No transaction was left open: the next batch goes in.
+    ZR_Exec(data.Gallery(), "DROP TRIGGER t;");
+    ZR_List<ZR_AddPersonFRT> next = Batch();
+    ZR_EnrolTally next_tally;
+    std::ostringstream next_log;
+    StoreAndLogBatch(gallery, next, next_log, next_tally);
+    EXPECT_EQ(stored_log, next_log.str()) << c.what;
+  }
+}
+
+}  // namespace

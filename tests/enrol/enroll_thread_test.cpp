@@ -1,0 +1,198 @@
+// tests/enrol/enroll_thread_test.cpp: the worker's jobs on its own thread (a person whose images
+// all fail to load needs no model files; template statuses and a 1 x 1 image need the builder's
+// quick models), the driver's failed initialisation, and a whole in-process run whose every
+// console line reaches the given console.
+#include "enrol/enroll_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/zr_system_probe.h"
+#include "enrol/enroll_people.h"
+#include "enrol/run_enroll_tool.h"
+#include "enrol/zr_sqlite_gallery.h"
+#include "face/zr_landmark_fitter.h"
+#include "tests/enrol/gallery_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kModels = ZR_BINARY_DIR "/models/quick";
+constexpr uint32_t kGenerousMs = 120000;
+
+// Runs one job on the worker and waits for it.
+void RunJob(EnrollThread& worker, const ZR_PersonList& person, ZR_AddPersonFRT& record) {
+  worker.m_person = &person;
+  worker.m_result = &record;
+  ZR_ResetEvent(worker.lockedEvent);
+  ZR_SetEvent(worker.runEvent);
+  ASSERT_EQ(ZR_WAIT_OBJECT_0, ZR_WaitForSingle(worker.finEvent, kGenerousMs));
+}
+
+// Writes bytes to path, creating its folders. The images of a test live in its data folder: a
+// second scratch folder of the same test would get the same path and wipe the first.
+void WriteFile(const std::string& path, const std::string& bytes) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+ZR_PersonList Person(int32_t id, const std::vector<std::string>& paths) {
+  ZR_PersonList person;
+  person.m_id = id;
+  person.m_name = ZR_String(int(id));
+  for (const std::string& p : paths) person.m_images.Add(p.c_str());
+  return person;
+}
+
+// No image gets past the load, so an unread fitter and a gallery without plug-ins do.
+TEST(EnrollWorkerThreads, ImagesThatFailToLoadLeaveAnEmptyRecord) {
+  ZR_DataFolder data;
+  const std::string images = data.Path() + "/images";
+  WriteFile(images + "/faces/sub/00001_a.jpg", "");
+  WriteFile(images + "/faces/00001_b.jpg", "not an image");
+  ZR_SQliteGallery gallery;
+  ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str()));
+  ZR_LandmarkFitter fitter;
+  EnrollThread worker;
+  EXPECT_FALSE(worker.Init((data.Path() + "/missing").c_str(), fitter, gallery));
+  worker.m_image_folder = (images + "/faces").c_str();
+
+  ZR_AddPersonFRT untouched;
+  RunJob(worker, ZR_PersonList(), untouched);  // no images: only the copies from the person
+  EXPECT_EQ(0u, untouched.m_errors.m_count);
+
+  const ZR_PersonList person =
+      Person(7, {images + "/faces/sub/00001_a.jpg", images + "/faces/00001_b.jpg"});
+  ZR_AddPersonFRT record;
+  RunJob(worker, person, record);
+  EXPECT_EQ(7, record.m_person_id);
+  EXPECT_STREQ("7", record.m_name.m_text);
+  EXPECT_EQ(0, record.m_successes);
+  EXPECT_EQ(-1, record.m_best_image);
+  EXPECT_EQ(0u, record.m_thumbnails.m_count);
+  EXPECT_EQ(0u, record.m_face_jpegs.m_count);
+  EXPECT_EQ(0u, record.m_landmark_blobs.m_count);
+  EXPECT_EQ(0u, record.m_template_sets.m_count);
+  ASSERT_EQ(2u, record.m_image_names.m_count);
+  ASSERT_EQ(2u, record.m_errors.m_count);
+  const char* names[] = {"/sub/00001_a.jpg", "/00001_b.jpg"};
+  for (uint32_t i = 0; i < 2; ++i) {
+    EXPECT_STREQ("Failed to load", record.m_errors[i].m_message.m_text);
+    EXPECT_STREQ(names[i], record.m_errors[i].m_image.m_text);
+    EXPECT_STREQ(person.m_images[i].m_text, record.m_errors[i].m_path.m_text);
+  }
+}
+
+// A worker whose models do not load ends the run before any image, on the log and the console.
+TEST(EnrollWorkerThreads, DriverStopsAtAWorkerWithoutModels) {
+  ZR_DataFolder data;
+  ZR_SQliteGallery gallery;
+  ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str()));
+  ZR_LandmarkFitter fitter;
+  ZR_List<ZR_PersonList> people;
+  people.Add(Person(1, {data.Path() + "/x.jpg"}));
+  std::ostringstream log, console;
+  EnrollPeople(data.Path().c_str(), log, people, fitter, gallery, 1, "I", "(2020_1_1)0_0_0",
+               console);
+  int32_t cores = 0, logical = 0;
+  uint64_t memory = 0;
+  QuerySystemResources(cores, logical, memory);
+  const std::string expected =
+      "Enrolling 1 images, using " + std::to_string(logical > 0 ? logical : 1) +
+      " threads, 12 people per thread \nFailed to initialize thread 0 from " + data.Path() + "\n";
+  EXPECT_EQ(expected, log.str());
+  EXPECT_EQ(expected, console.str());
+  EXPECT_TRUE(ZR_Query(data.Gallery(), "SELECT * FROM people;").empty());
+}
+
+class EnrollWorkerModelThreads : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(kModels + "/Detectors.data"))
+      GTEST_SKIP() << "no model files in " << kModels << " (build the zr_models target)";
+  }
+};
+
+// Statuses per plug-in [not thread-safe, fails, throws], a 1 x 1 image that must not end the
+// person's job, and an image that does not load.
+TEST_F(EnrollWorkerModelThreads, TemplateStatusesAndATinyImage) {
+  const std::string photo_dir = std::string(ZR_DLIB_EXAMPLES_DIR) + "/johns/John_Salley";
+  if (std::string(ZR_DLIB_EXAMPLES_DIR).empty() || !fs::exists(photo_dir))
+    GTEST_SKIP() << "dlib's example photos are not installed";
+  std::vector<std::string> photos;
+  for (const auto& e : fs::directory_iterator(photo_dir)) photos.push_back(e.path());
+  std::sort(photos.begin(), photos.end());
+
+  ZR_DataFolder data;
+  data.AddPlugin(ZR_TEST_PLUGIN_BETA, "Beta.so");
+  data.AddPlugin(ZR_TEST_PLUGIN_GAMMA, "Gamma.so");
+  data.AddPlugin(ZR_TEST_PLUGIN_THROWER, "Thrower.so");
+  const std::string images = data.Path() + "/images";
+  WriteFile(images + "/pics/00001_b.pgm", "P5\n1 1\n255\n\x80");
+  WriteFile(images + "/pics/00001_c.jpg", "");
+  ZR_SQliteGallery gallery;
+  ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str()));
+  ZR_LandmarkFitter fitter;
+  FILE* f = std::fopen((kModels + "/Landmarks.data").c_str(), "rb");
+  ASSERT_NE(nullptr, f);
+  ASSERT_TRUE(fitter.Read(f));
+  std::fclose(f);
+  EnrollThread worker;
+  ASSERT_TRUE(worker.Init(kModels.c_str(), fitter, gallery));
+  worker.m_image_folder = (images + "/pics").c_str();
+
+  const ZR_PersonList person =
+      Person(1, {photos[0], images + "/pics/00001_b.pgm", images + "/pics/00001_c.jpg"});
+  ZR_AddPersonFRT record;
+  RunJob(worker, person, record);
+  EXPECT_EQ(1, record.m_successes);
+  EXPECT_EQ(0, record.m_best_image);
+  ASSERT_EQ(1u, record.m_template_sets.m_count);
+  const FRpluginTemplateSet& set = record.m_template_sets[0];
+  ASSERT_EQ(3u, set.m_status.m_count);
+  EXPECT_EQ(ZR_TEMPLATE_NOT_ASKED, set.m_status[0]);
+  EXPECT_EQ(ZR_TEMPLATE_FAILED, set.m_status[1]);
+  EXPECT_EQ(ZR_TEMPLATE_FAILED, set.m_status[2]);
+  ASSERT_EQ(4u, record.m_errors.m_count);
+  EXPECT_STREQ("Failed template generation (Gamma)", record.m_errors[0].m_message.m_text);
+  EXPECT_STREQ("Failed template generation (Thrower)", record.m_errors[1].m_message.m_text);
+  EXPECT_STREQ(" Failed to find face", record.m_errors[2].m_message.m_text);
+  EXPECT_STREQ("/00001_b.pgm", record.m_errors[2].m_image.m_text);
+  EXPECT_STREQ("Failed to load", record.m_errors[3].m_message.m_text);
+  EXPECT_EQ(1u, record.m_face_jpegs.m_count);
+}
+
+// With the one console, an in-process run keeps standard output empty: the gallery, the plug-in
+// loader, the person list and the driver all write to the console given.
+TEST_F(EnrollWorkerModelThreads, AWholeRunWritesOnlyToTheGivenConsole) {
+  ZR_DataFolder data;
+  for (const char* file : {"Landmarks.data", "Detectors.data", "IsFace.data"})
+    fs::copy_file(kModels + "/" + file, data.Path() + "/" + file);
+  data.AddPlugin(ZR_TEST_PLUGIN_ALPHA, "Alpha.so");
+  const std::string d = data.Path(), i = d + "/images/I";
+  WriteFile(i + "/00001_a.jpg", "");
+  WriteFile(i + "/00002_a.jpg", "");
+  std::vector<const char*> argv = {"Quillbeck", d.c_str(), i.c_str(), "G", "jpg", nullptr};
+  std::ostringstream console;
+  testing::internal::CaptureStdout();
+  RunEnrollTool(5, const_cast<char**>(argv.data()), console);
+  EXPECT_EQ("", testing::internal::GetCapturedStdout());
+  const std::string out = console.str();
+  size_t at = 0;
+  for (const std::string& line :
+       {"Opening Gallery " + d + "/FR/G.gal\n", std::string("Loading Alpha\n"),
+        std::string("Adding people...\n"), std::string(" people per thread \n"),
+        std::string("Number of templates in Alpha = 0\n"),
+        std::string("2 errors in total, see log file\n"), std::string("Done\n")}) {
+    at = out.find(line, at);
+    ASSERT_NE(std::string::npos, at) << line;
+  }
+}
+
+}  // namespace
