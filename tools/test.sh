@@ -39,7 +39,8 @@ run_suite build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_SANITIZE=ON -DZR_BEN
 step "thread sanitizer build and the tests that start threads"
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$top/tools/tsan.supp}
 ZR_CTEST_SELECT='Thread|Concurrent|Parallel|^ZrEvent\.|^WaitForEvents\.' \
-  run_suite build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_TSAN=ON -DZR_BENCH=OFF
+  run_suite build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_TSAN=ON -DZR_BENCH=OFF \
+    -DZR_MODELS_FROM="$top/build/release/models"
 
 if [ "$fuzz_seconds" -gt 0 ]; then
   step "fuzz targets (${fuzz_seconds}s each)"
