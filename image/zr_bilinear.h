@@ -28,6 +28,15 @@ class ZR_BilinearBase {
                : 1;
   }
 
+  // One axis of SetPoint alone, for callers that sample a grid and set each column and each row
+  // once: false when x (or y) is outside, else the two neighbours and the weight of the second.
+  bool ColumnCell(float x, int32_t& c0, int32_t& c1, float& wx) const {
+    return Axis(x, m_col_lo, m_col_hi, c0, c1, wx);
+  }
+  bool RowCell(float y, int32_t& r0, int32_t& r1, float& wy) const {
+    return Axis(y, m_row_lo, m_row_hi, r0, r1, wy);
+  }
+
   float m_wx = 0;
   float m_wy = 0;
   int32_t m_c0 = 0;
@@ -92,15 +101,20 @@ class ZR_Bilinear<ZR_Colour> : public ZR_BilinearBase {
   // (r0,c0), (r0,c1), (r1,c1), (r1,c0), rounded half away from zero; or m_outside.
   ZR_Colour Sample(const ZR_Vector2D& p) {
     if (SetPoint(p.x, p.y)) return m_outside;
-    const uint8_t* a = &m_rows[m_r0][m_c0].r;
-    const uint8_t* b = &m_rows[m_r0][m_c1].r;
-    const uint8_t* c = &m_rows[m_r1][m_c1].r;
-    const uint8_t* d = &m_rows[m_r1][m_c0].r;
-    const float ux = 1 - m_wx, uy = 1 - m_wy;
+    return Blend(m_r0, m_r1, m_wy, m_c0, m_c1, m_wx);
+  }
+
+  // The blend of Sample for a cell found by RowCell and ColumnCell.
+  ZR_Colour Blend(int32_t r0, int32_t r1, float wy, int32_t c0, int32_t c1, float wx) const {
+    const uint8_t* a = &m_rows[r0][c0].r;
+    const uint8_t* b = &m_rows[r0][c1].r;
+    const uint8_t* c = &m_rows[r1][c1].r;
+    const uint8_t* d = &m_rows[r1][c0].r;
+    const float ux = 1 - wx, uy = 1 - wy;
     uint8_t out[4];
     for (int k = 0; k < 4; ++k) {
-      const float v = float(a[k]) * ux * uy + float(b[k]) * m_wx * uy + float(c[k]) * m_wx * m_wy +
-                      float(d[k]) * ux * m_wy;
+      const float v = float(a[k]) * ux * uy + float(b[k]) * wx * uy + float(c[k]) * wx * wy +
+                      float(d[k]) * ux * wy;
       out[k] = RoundToByte(v);
     }
     return ZR_Colour{out[0], out[1], out[2], out[3]};
