@@ -33,14 +33,21 @@ void SmoothPass(const ZR_Array2D<ZR_Colour>& src, ZR_Array2D<ZR_Colour>& dst,
     for (int t = -radius; t <= radius; ++t) {
       const float weight = w[size_t(t < 0 ? -t : t)];
       if (horizontal) {
+        // Columns whose neighbour t steps away lies inside take it; the ones at either end take
+        // their own pixel. Split once per tap rather than tested per pixel.
         const ZR_Colour* row = src[r];
-        for (int32_t c = src.m_col_lo, i = 0; c <= src.m_col_hi; ++c, ++i) {
-          const int64_t n = int64_t(c) + t;
-          const ZR_Colour& p = n < src.m_col_lo || n > src.m_col_hi ? row[c] : row[int32_t(n)];
-          sums[3 * size_t(i)] += weight * float(p.r);
-          sums[3 * size_t(i) + 1] += weight * float(p.g);
-          sums[3 * size_t(i) + 2] += weight * float(p.b);
-        }
+        const int64_t lo = src.m_col_lo, hi = src.m_col_hi;
+        const int64_t first = std::max(lo, std::min(hi + 1, lo - t));
+        const int64_t last = std::min(hi, std::max(lo - 1, hi - t));
+        const auto add = [&](int64_t c, const ZR_Colour& p) {
+          const size_t i = size_t(c - lo);
+          sums[3 * i] += weight * float(p.r);
+          sums[3 * i + 1] += weight * float(p.g);
+          sums[3 * i + 2] += weight * float(p.b);
+        };
+        for (int64_t c = lo; c < first; ++c) add(c, row[c]);
+        for (int64_t c = first; c <= last; ++c) add(c, row[c + t]);
+        for (int64_t c = std::max(first, last + 1); c <= hi; ++c) add(c, row[c]);
       } else {
         const int64_t n = int64_t(r) + t;
         const ZR_Colour* row = n < src.m_row_lo || n > src.m_row_hi ? src[r] : src[int32_t(n)];
