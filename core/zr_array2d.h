@@ -111,7 +111,10 @@ class ZR_Array2D : public ZR_Array<T> {
     }
     const int64_t rows = int64_t(bounds[1]) - bounds[0] + 1;
     const int64_t cols = int64_t(bounds[3]) - bounds[2] + 1;
-    if (lo != 0 || rows < 1 || cols < 1 || rows * cols != n) return nullptr;
+    // Each side is at most n, so the product is formed only when it cannot overflow.
+    if (lo != 0 || rows < 1 || cols < 1 || rows > int64_t(n) || cols > int64_t(n) / rows ||
+        rows * cols != n)
+      return nullptr;
     if (!ZR_RecordFits(f, n, record::kBytes)) return nullptr;
     Resize(bounds[0], bounds[1], bounds[2], bounds[3]);
     if (!record::Read(f, this->Block(), n)) {

@@ -1,6 +1,7 @@
 // tests/core/zr_array2d_record_test.cpp: the 2-D record over 4-byte plain elements and over
 // ZR_Vector elements (each a float array record), the ZR_Vector element's own rules, and the
 // zero-based check the model readers make.
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -151,6 +152,30 @@ TEST(ZrArray2DRecord, ElementCountIsBoundByTheBytesLeft) {
   ZR_Array2D<uint32_t> u;
   EXPECT_EQ(nullptr, u.Read(g.get()));
   EXPECT_EQ(0u, u.m_count);
+}
+
+// Bounds whose sides are each about 2^32 wide: their product does not fit 64 bits, and the
+// reader must refuse the record without forming it (UBSan reported the overflow once).
+TEST(ZrArray2DRecord, SidesWiderThanTheElementCountAreRefused) {
+  const struct {
+    int32_t row_lo, row_hi, col_lo, col_hi;
+  } cases[] = {{INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX},
+               {-1, 0, INT32_MIN, INT32_MAX},
+               {0, 3, 0, 0}};
+  for (const auto& c : cases) {
+    ZR_MemoryFile f(ZR_RecordBytes()
+                        .I32(c.row_lo)
+                        .I32(c.row_hi)
+                        .I32(c.col_lo)
+                        .I32(c.col_hi)
+                        .ArrayHeader(2, 0, 1)
+                        .F32(1)
+                        .F32(2));
+    ZR_Array2D<float> m;
+    EXPECT_EQ(nullptr, m.Read(f.get())) << c.row_lo << ".." << c.row_hi << " x " << c.col_lo
+                                        << ".." << c.col_hi;
+    EXPECT_EQ(0u, m.m_count);
+  }
 }
 
 TEST(ZrArray2DRecord, EveryCutShortRecordIsRefused) {
