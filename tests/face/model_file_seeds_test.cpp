@@ -23,8 +23,8 @@ Bytes Seed(uint8_t file, const Bytes& bytes) {
 }
 
 // A ready three-point estimator: a right triangle in the image plane and its pseudo-inverse.
-zr_pose_estimator_spec SmallEstimator() {
-  zr_pose_estimator_spec e = UnreadyEstimator();
+zr_pose_estimator_fields SmallEstimator() {
+  zr_pose_estimator_fields e = UnreadyEstimator();
   const float object[3][3] = {{0, 0, 0}, {10, 0, 0}, {0, 10, 5}};
   const float pinv[3][3] = {{0, 0.1f, 0}, {0, 0, 0.1f}, {0, 0, 0}};
   e.n = 3;

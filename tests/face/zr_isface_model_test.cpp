@@ -73,9 +73,9 @@ std::vector<double> HeadPoints() {
 
 // A ready estimator over HeadPoints: the object points and their least-squares inverse
 // (A^T A)^-1 A^T, with the stored rotation given.
-zr_pose_estimator_spec HeadEstimator(const zr_rotation& stored) {
+zr_pose_estimator_fields HeadEstimator(const zr_rotation& stored) {
   const std::vector<double> p = HeadPoints();
-  zr_pose_estimator_spec e;
+  zr_pose_estimator_fields e;
   e.n = kPoints;
   e.ready = 1;
   e.corrections.Resize(kPoints);
@@ -201,11 +201,11 @@ TEST(ZrIsFaceModel, EstimatePoseFallsBackToStoredRotation) {
   const zr_rotation stored = Rotation(0, 0, -30);
   const ZR_Vector3D expected = ConventionAngles(stored);
   ASSERT_NEAR(30, std::fabs(expected.z), 1e-4);
-  zr_pose_estimator_spec not_ready = HeadEstimator(stored);
+  zr_pose_estimator_fields not_ready = HeadEstimator(stored);
   not_ready.ready = 0;
   const struct {
     const char* what;
-    zr_pose_estimator_spec estimator;
+    zr_pose_estimator_fields estimator;
     int points;
   } cases[] = {
       {"two points more", HeadEstimator(stored), kPoints + 2},

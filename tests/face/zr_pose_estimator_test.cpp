@@ -22,26 +22,26 @@ std::vector<ZR_Vector3D> Head() {
           {25, -40, 0},  {0, -45, -5}, {-75, 0, 50}, {75, 0, 50}, {0, -85, 10}, {0, 70, 5}};
 }
 
-zr_pose_estimator_spec SpecFor(const std::vector<ZR_Vector3D>& head) {
-  zr_pose_estimator_spec spec;
+zr_pose_estimator_fields FieldsFor(const std::vector<ZR_Vector3D>& head) {
+  zr_pose_estimator_fields fields;
   const int32_t n = int32_t(head.size());
-  spec.n = n;
-  spec.rotation.Resize(3, 3);
+  fields.n = n;
+  fields.rotation.Resize(3, 3);
   for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) spec.rotation[i][j] = i == j ? 1.0f : 0.0f;
-  spec.object.Resize(n, 3);
+    for (int j = 0; j < 3; ++j) fields.rotation[i][j] = i == j ? 1.0f : 0.0f;
+  fields.object.Resize(n, 3);
   for (int32_t j = 0; j < n; ++j) {
-    spec.object[j][0] = head[size_t(j)].x - head[0].x;
-    spec.object[j][1] = head[size_t(j)].y - head[0].y;
-    spec.object[j][2] = head[size_t(j)].z - head[0].z;
+    fields.object[j][0] = head[size_t(j)].x - head[0].x;
+    fields.object[j][1] = head[size_t(j)].y - head[0].y;
+    fields.object[j][2] = head[size_t(j)].z - head[0].z;
   }
-  const ZR_Matrix at = spec.object.Transpose();
+  const ZR_Matrix at = fields.object.Transpose();
   ZR_LUD lud;
-  lud.Decompose(at * spec.object);
+  lud.Decompose(at * fields.object);
   ZR_Matrix inverse;
   EXPECT_TRUE(lud.Inverse(inverse));
-  spec.pinv = inverse * at;
-  return spec;
+  fields.pinv = inverse * at;
+  return fields;
 }
 
 ZR_PoseEstimator Read(const Bytes& record) {
@@ -85,7 +85,7 @@ ZR_Array<ZR_Vector2D> Project(const std::vector<ZR_Vector3D>& head, double x, do
 }
 
 TEST(ZrPoseEstimator, RecoversSyntheticPosesWithinAFewDegrees) {
-  const ZR_PoseEstimator model = Read(PoseEstimatorRecord(SpecFor(Head())));
+  const ZR_PoseEstimator model = Read(PoseEstimatorRecord(FieldsFor(Head())));
   const struct { double tz, tolerance; } cameras[] = {{6 * 760, 2.5}, {3 * 760, 4.0}};
   for (const auto& cam : cameras) {
     float worst = 0;
@@ -110,7 +110,7 @@ TEST(ZrPoseEstimator, RecoversSyntheticPosesWithinAFewDegrees) {
 TEST(ZrPoseEstimator, RefusalsLeaveThePoseUnchanged) {
   ZR_PoseEstimator fresh;
   EXPECT_FALSE(fresh.Estimate(Project(Head(), 0, 0, 0, 2280)));
-  ZR_PoseEstimator e = Read(PoseEstimatorRecord(SpecFor(Head())));
+  ZR_PoseEstimator e = Read(PoseEstimatorRecord(FieldsFor(Head())));
   const float r01 = e.m_rotation[0][1], tz = e.m_translation.z;
   ZR_Array<ZR_Vector2D> short_points = Project(Head(), 10, 0, 0, 2280);
   short_points.Resize(0, 10);  // n - 1 points (fresh block)
@@ -129,13 +129,13 @@ TEST(ZrPoseEstimator, RefusalsLeaveThePoseUnchanged) {
 TEST(ZrPoseEstimator, ModelAtOneDepthStopsAfterPassOne) {
   std::vector<ZR_Vector3D> flat = Head();
   for (ZR_Vector3D& p : flat) p.z = 0;
-  zr_pose_estimator_spec spec = SpecFor(Head());
-  const int32_t n = spec.n;
+  zr_pose_estimator_fields fields = FieldsFor(Head());
+  const int32_t n = fields.n;
   ZR_Matrix a(n, 2);
   for (int32_t j = 0; j < n; ++j) {
-    spec.object[j][2] = 0;
-    a[j][0] = spec.object[j][0];
-    a[j][1] = spec.object[j][1];
+    fields.object[j][2] = 0;
+    a[j][0] = fields.object[j][0];
+    a[j][1] = fields.object[j][1];
   }
   const ZR_Matrix at = a.Transpose();
   ZR_LUD lud;
@@ -143,13 +143,13 @@ TEST(ZrPoseEstimator, ModelAtOneDepthStopsAfterPassOne) {
   ZR_Matrix inverse;
   ASSERT_TRUE(lud.Inverse(inverse));
   const ZR_Matrix pinv2 = inverse * at;
-  spec.pinv.Resize(3, n);
+  fields.pinv.Resize(3, n);
   for (int32_t j = 0; j < n; ++j) {
-    spec.pinv[0][j] = pinv2[0][j];
-    spec.pinv[1][j] = pinv2[1][j];
-    spec.pinv[2][j] = 0;
+    fields.pinv[0][j] = pinv2[0][j];
+    fields.pinv[1][j] = pinv2[1][j];
+    fields.pinv[2][j] = 0;
   }
-  ZR_PoseEstimator e = Read(PoseEstimatorRecord(spec));
+  ZR_PoseEstimator e = Read(PoseEstimatorRecord(fields));
   ASSERT_TRUE(e.Estimate(Project(flat, 0, 0, 10, 2280)));
   EXPECT_EQ(0.0f, e.m_change);
   for (int32_t j = 0; j < n; ++j) EXPECT_EQ(0.0f, e.m_corrections[j]) << j;
@@ -159,7 +159,7 @@ TEST(ZrPoseEstimator, ModelAtOneDepthStopsAfterPassOne) {
 }
 
 TEST(ZrPoseEstimator, CopyIsDeep) {
-  const Bytes record = PoseEstimatorRecord(SpecFor(Head()));
+  const Bytes record = PoseEstimatorRecord(FieldsFor(Head()));
   const ZR_PoseEstimator original = Read(record);
   ZR_PoseEstimator copy(original);
   ASSERT_TRUE(copy.Estimate(Project(Head(), 20, -10, 5, 2280)));
@@ -169,7 +169,7 @@ TEST(ZrPoseEstimator, CopyIsDeep) {
 }
 
 TEST(ZrPoseEstimator, ReadRefusesMalformedRotationsAndCutRecords) {
-  const zr_pose_estimator_spec good = SpecFor(Head());
+  const zr_pose_estimator_fields good = FieldsFor(Head());
   const Bytes record = PoseEstimatorRecord(good);
   for (size_t n = 0; n < record.size(); ++n) {
     ZR_PoseEstimator e;
@@ -184,20 +184,20 @@ TEST(ZrPoseEstimator, ReadRefusesMalformedRotationsAndCutRecords) {
                    {"3 x 1", 0, 2, 0, 0, false},        {"1 x 3", 0, 0, 0, 2, false},
                    {"3 x 3 from 1", 1, 3, 0, 2, false}, {"empty", 0, -1, 0, -1, false}};
   for (const auto& c : rotations) {
-    zr_pose_estimator_spec spec = SpecFor(Head());
-    spec.rotation.Resize(c.row_lo, c.row_hi, c.col_lo, c.col_hi);
-    for (uint32_t k = 0; k < spec.rotation.m_count; ++k) spec.rotation.Block()[k] = 0.5f;
+    zr_pose_estimator_fields fields = FieldsFor(Head());
+    fields.rotation.Resize(c.row_lo, c.row_hi, c.col_lo, c.col_hi);
+    for (uint32_t k = 0; k < fields.rotation.m_count; ++k) fields.rotation.Block()[k] = 0.5f;
     ZR_PoseEstimator e;
-    ZR_MemoryFile f(PoseEstimatorRecord(spec));
+    ZR_MemoryFile f(PoseEstimatorRecord(fields));
     EXPECT_EQ(c.reads, e.Read(f.get()) != nullptr) << c.what;
   }
   // Object points or pseudo-inverse that disagree with n: read, but not ready.
-  zr_pose_estimator_spec lying = SpecFor(Head());
+  zr_pose_estimator_fields lying = FieldsFor(Head());
   lying.n = 13;
   const ZR_PoseEstimator e = Read(PoseEstimatorRecord(lying));
   EXPECT_EQ(0, e.m_ready);
   // A 2 x 2 R is made 3 x 3 by an estimate.
-  zr_pose_estimator_spec two = SpecFor(Head());
+  zr_pose_estimator_fields two = FieldsFor(Head());
   two.rotation.Resize(2, 2);
   ZR_PoseEstimator t = Read(PoseEstimatorRecord(two));
   ASSERT_TRUE(t.Estimate(Project(Head(), 0, 10, 0, 2280)));

@@ -309,11 +309,11 @@ std::vector<ZR_Vector3D> FullLayoutPoints(const std::vector<ZR_Vector3D>& dlib68
   return out;
 }
 
-std::vector<zr_annotation_spec> FullLayoutSpec(const std::vector<float>& xy) {
-  std::vector<zr_annotation_spec> out;
+std::vector<zr_annotation_fields> FullLayoutSpec(const std::vector<float>& xy) {
+  std::vector<zr_annotation_fields> out;
   size_t k = 0;
   for (const zr_group_layout& g : Layout()) {
-    zr_annotation_spec a{g.name, g.open, g.fixed, {}};
+    zr_annotation_fields a{g.name, g.open, g.fixed, {}};
     for (size_t i = 0; i < g.points.size(); ++i, k += 2) {
       a.xy.push_back(xy[k]);
       a.xy.push_back(xy[k + 1]);
@@ -361,16 +361,16 @@ ZR_AnnoModel2D ReducedMeanModel(const std::vector<ZR_Vector2D>& mean68) {
 
 std::vector<uint8_t> ReducedMeanModelRecord(const std::vector<ZR_Vector2D>& mean68) {
   const ZR_AnnoModel2D reduced = ReducedMeanModel(mean68);
-  std::vector<zr_annotation_spec> specs;
+  std::vector<zr_annotation_fields> fields_list;
   for (uint32_t i = 0; i < reduced.m_count; ++i) {
     const ZR_Annotation2D& a = reduced[i];
-    zr_annotation_spec s{a.m_name.m_text, a.m_open != 0, {}, {}};
+    zr_annotation_fields s{a.m_name.m_text, a.m_open != 0, {}, {}};
     for (uint32_t k = 0; k < a.m_fixed.m_count; ++k) s.fixed.push_back(a.m_fixed[k]);
     for (uint32_t k = 0; k < a.m_count; ++k) s.xy.push_back(a[k].x), s.xy.push_back(a[k].y);
-    specs.push_back(s);
+    fields_list.push_back(s);
   }
   ZR_RecordBytes r;
-  AnnoModelRecord(r, specs);
+  AnnoModelRecord(r, fields_list);
   return r;
 }
 
@@ -400,29 +400,29 @@ std::vector<ZR_Vector3D> SyntheticHead68(const std::vector<ZR_Vector2D>& mean68)
 std::vector<uint8_t> PoseEstimatorRecordFor(const std::vector<ZR_Vector3D>& points) {
   const int32_t n = int32_t(points.size());
   if (n < 4) return {};
-  zr_pose_estimator_spec spec;
-  spec.n = n;
-  spec.tz = kDistance;
-  spec.rotation.Resize(3, 3);
+  zr_pose_estimator_fields fields;
+  fields.n = n;
+  fields.tz = kDistance;
+  fields.rotation.Resize(3, 3);
   for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) spec.rotation[i][j] = i == j ? 1.0f : 0.0f;
-  spec.object.Resize(n, 3);
+    for (int j = 0; j < 3; ++j) fields.rotation[i][j] = i == j ? 1.0f : 0.0f;
+  fields.object.Resize(n, 3);
   for (int32_t j = 0; j < n; ++j) {
-    spec.object[j][0] = points[size_t(j)].x - points[0].x;
-    spec.object[j][1] = points[size_t(j)].y - points[0].y;
-    spec.object[j][2] = points[size_t(j)].z - points[0].z;
+    fields.object[j][0] = points[size_t(j)].x - points[0].x;
+    fields.object[j][1] = points[size_t(j)].y - points[0].y;
+    fields.object[j][2] = points[size_t(j)].z - points[0].z;
   }
-  const ZR_Matrix at = spec.object.Transpose();
+  const ZR_Matrix at = fields.object.Transpose();
   ZR_LUD lud;
   ZR_Matrix inverse;
   try {
-    lud.Decompose(at * spec.object);
+    lud.Decompose(at * fields.object);
   } catch (const LUDexception&) {
     return {};
   }
   if (!lud.Inverse(inverse)) return {};
-  spec.pinv = inverse * at;
-  return PoseEstimatorRecord(spec);
+  fields.pinv = inverse * at;
+  return PoseEstimatorRecord(fields);
 }
 
 std::vector<uint8_t> FullPoseEstimatorRecord(const std::vector<ZR_Vector2D>& mean68) {
@@ -457,15 +457,15 @@ std::vector<uint8_t> LandmarkModelSection(const std::vector<ZR_Vector2D>& mean68
   }
 
   // Per-pose templates: rows are the second angle (y), columns the first (x).
-  zr_landmark_model_spec spec;
-  spec.estimator = estimator;
-  spec.second_estimator = estimator;
+  zr_landmark_model_fields fields;
+  fields.estimator = estimator;
+  fields.second_estimator = estimator;
   const int32_t bins = options.bins;
-  spec.shapes.Resize(-bins, bins, -bins, bins);
+  fields.shapes.Resize(-bins, bins, -bins, bins);
   for (int32_t row = -bins; row <= bins; ++row) {
     for (int32_t col = -bins; col <= bins; ++col) {
       const std::vector<float> xy = Project(full, PoseRotation(10.0 * col, 10.0 * row));
-      spec.shapes[row][col] = ToVector(xy);
+      fields.shapes[row][col] = ToVector(xy);
       const ZR_List<ZR_Vector2D> points = PointList(xy, reduced);
       CountWarper(points, points, report);
       ++report.templates;
@@ -476,7 +476,7 @@ std::vector<uint8_t> LandmarkModelSection(const std::vector<ZR_Vector2D>& mean68
   // The template's stored points: the frontal shape, normalised into 0..1.
   std::vector<float> template_xy;
   for (size_t i = 0; i < frontal.size(); ++i) template_xy.push_back(frontal[i] / 400.0f + 0.5f);
-  spec.anno_model = FullLayoutSpec(template_xy);
+  fields.anno_model = FullLayoutSpec(template_xy);
 
   // Observations: synthetic poses and expressions with noise, then any real shapes.
   std::mt19937 rng(options.seed);
@@ -539,14 +539,14 @@ std::vector<uint8_t> LandmarkModelSection(const std::vector<ZR_Vector2D>& mean68
   report.modes = pca.GetNparams();
   for (const ZR_Vector& a : aligned) report.below_150 += pca.ObsDistance(a) < 150.0f ? 1 : 0;
 
-  zr_shape_model_spec shape;
-  shape.reference_model = spec.anno_model;
+  zr_shape_model_fields shape;
+  shape.reference_model = fields.anno_model;
   bool ok = false;
   shape.pca = ZR_WrittenBytes([&](FILE* f) { return pca.Write(f); }, &ok);
   shape.reference_shape = pca.GetMean();
-  spec.shape_model = ShapeModelRecord(shape);
-  const std::vector<uint8_t> record = LandmarkModelRecord(spec);
-  if (!ok || spec.shape_model.empty() || record.empty()) {
+  fields.shape_model = ShapeModelRecord(shape);
+  const std::vector<uint8_t> record = LandmarkModelRecord(fields);
+  if (!ok || fields.shape_model.empty() || record.empty()) {
     error = "LandmarkModelSection() Error! a record writer failed\n";
     return {};
   }

@@ -24,7 +24,7 @@ bool ReadDlibMeanShape(const std::string& dat_path, std::vector<ZR_Vector2D>& me
 std::vector<ZR_Vector3D> FullLayoutPoints(const std::vector<ZR_Vector3D>& dlib68);
 
 // The full-layout annotation groups (names, open flags, fixed indices) holding xy (194 floats).
-std::vector<zr_annotation_spec> FullLayoutSpec(const std::vector<float>& xy);
+std::vector<zr_annotation_fields> FullLayoutSpec(const std::vector<float>& xy);
 
 // The full mean model: the mean shape mapped to the full layout, normalised to 0..1 with y from
 // the bottom; and its reduced (50-point) layout.

@@ -163,9 +163,9 @@ std::vector<uint8_t> RegressionModelSection(const std::string& dat_path, int tre
     return {};
   }
   // The reduced layout at dlib's mean shape, y measured from the bottom of the box.
-  std::vector<zr_annotation_spec> layout;
+  std::vector<zr_annotation_fields> layout;
   for (const zr_layout_group& g : ReducedLayout()) {
-    zr_annotation_spec a{g.name, g.open, g.fixed, {}};
+    zr_annotation_fields a{g.name, g.open, g.fixed, {}};
     for (int p : g.points) {
       a.xy.push_back(shape[2 * p]);
       a.xy.push_back(1.0f - shape[2 * p + 1]);

@@ -26,7 +26,7 @@ inline ZR_RecordBytes& AnnotationRecord(ZR_RecordBytes& r, int32_t value, uint8_
 }
 
 // One annotation of a model record, as the builder describes it.
-struct zr_annotation_spec {
+struct zr_annotation_fields {
   std::string name;
   bool open;
   std::vector<int32_t> fixed;
@@ -36,9 +36,9 @@ struct zr_annotation_spec {
 // A model record (model flag 1, then the annotation list) whose annotations carry value 1,
 // include 1, flag 1 and colour 0, 0, 255: the state of a freshly made annotation.
 inline ZR_RecordBytes& AnnoModelRecord(ZR_RecordBytes& r,
-                                       const std::vector<zr_annotation_spec>& annotations) {
+                                       const std::vector<zr_annotation_fields>& annotations) {
   r.I32(1).I32(int32_t(annotations.size()));
-  for (const zr_annotation_spec& a : annotations)
+  for (const zr_annotation_fields& a : annotations)
     AnnotationRecord(r, 1, 1, a.open ? 1 : 0, 1, a.name, a.fixed, a.xy, 0, 0, 255);
   return r;
 }

@@ -5,18 +5,18 @@
 #include "tests/support/zr_memory_file.h"
 #include "tests/support/zr_record_bytes.h"
 
-std::vector<uint8_t> LandmarkModelRecord(const zr_landmark_model_spec& spec) {
+std::vector<uint8_t> LandmarkModelRecord(const zr_landmark_model_fields& fields) {
   ZR_RecordBytes r;
-  r.I32(spec.version).Record(spec.estimator).Record(spec.second_estimator);
+  r.I32(fields.version).Record(fields.estimator).Record(fields.second_estimator);
   bool ok = false, all = true;
-  r.Record(ZR_WrittenBytes([&](FILE* f) { return spec.shapes.Write(f); }, &ok));
+  r.Record(ZR_WrittenBytes([&](FILE* f) { return fields.shapes.Write(f); }, &ok));
   all = all && ok;
-  r.Record(ZR_WrittenBytes([&](FILE* f) { return spec.extra_table.Write(f); }, &ok));
+  r.Record(ZR_WrittenBytes([&](FILE* f) { return fields.extra_table.Write(f); }, &ok));
   all = all && ok;
-  AnnoModelRecord(r, spec.anno_model);
-  r.Record(ZR_WrittenBytes([&](FILE* f) { return spec.extra_vector.Write(f); }, &ok));
+  AnnoModelRecord(r, fields.anno_model);
+  r.Record(ZR_WrittenBytes([&](FILE* f) { return fields.extra_vector.Write(f); }, &ok));
   all = all && ok;
-  r.Record(spec.shape_model);
+  r.Record(fields.shape_model);
   if (!all) return {};
   return r;
 }

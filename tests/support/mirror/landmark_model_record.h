@@ -12,18 +12,18 @@
 #include "core/zr_vector.h"
 #include "tests/support/mirror/annotation_record.h"
 
-struct zr_landmark_model_spec {
+struct zr_landmark_model_fields {
   int32_t version = 1;
   std::vector<uint8_t> estimator;         // PoseEstimatorRecord
   std::vector<uint8_t> second_estimator;  // PoseEstimatorRecord
   ZR_Array2D<ZR_Vector> shapes;
   ZR_Array2D<uint32_t> extra_table;
-  std::vector<zr_annotation_spec> anno_model;
+  std::vector<zr_annotation_fields> anno_model;
   ZR_Vector extra_vector;
   std::vector<uint8_t> shape_model;  // ShapeModelRecord
 };
 
 // The record bytes (without the file's header word); empty when a writer failed.
-std::vector<uint8_t> LandmarkModelRecord(const zr_landmark_model_spec& spec);
+std::vector<uint8_t> LandmarkModelRecord(const zr_landmark_model_fields& fields);
 
 #endif  // TESTS_SUPPORT_MIRROR_LANDMARK_MODEL_RECORD_H

@@ -59,8 +59,8 @@ struct zr_model_file {
 };
 
 // A constructed, never estimated estimator: not ready, identity rotation, no points.
-inline zr_pose_estimator_spec UnreadyEstimator() {
-  zr_pose_estimator_spec e;
+inline zr_pose_estimator_fields UnreadyEstimator() {
+  zr_pose_estimator_fields e;
   e.ready = 0;
   e.rotation = ZR_Matrix(3, 3);
   for (int r = 0; r < 3; ++r)
@@ -78,7 +78,7 @@ inline zr_model_file DetectorsFile(int cascades) {
 // A small "IsFace.data": three stage-less cascades, estimator 1 as given, a constructed estimator
 // 2, a one-annotation model with a format 5 sampler and a two-annotation model with a format 2
 // sampler (the reader's other branch).
-inline zr_model_file IsFaceFile(const zr_pose_estimator_spec& estimator) {
+inline zr_model_file IsFaceFile(const zr_pose_estimator_fields& estimator) {
   zr_model_file file;
   for (int i = 0; i < 3; ++i) file.Append(EmptyCascadeRecord());
   file.Append(PoseEstimatorRecord(estimator));

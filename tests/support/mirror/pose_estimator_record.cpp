@@ -5,20 +5,20 @@
 #include "tests/support/zr_memory_file.h"
 #include "tests/support/zr_record_bytes.h"
 
-std::vector<uint8_t> PoseEstimatorRecord(const zr_pose_estimator_spec& spec) {
+std::vector<uint8_t> PoseEstimatorRecord(const zr_pose_estimator_fields& fields) {
   ZR_RecordBytes r;
-  r.I32(spec.version).I32(spec.focal).I32(spec.n).F32(spec.change);
-  r.U8(spec.ready).U8(0).U8(0).U8(0);
+  r.I32(fields.version).I32(fields.focal).I32(fields.n).F32(fields.change);
+  r.U8(fields.ready).U8(0).U8(0).U8(0);
   bool ok = true, part = false;
   const auto add = [&](const std::vector<uint8_t>& bytes) {
     ok = ok && part;
     r.Record(bytes);
   };
-  add(ZR_WrittenBytes([&](FILE* f) { return spec.reference.Write(f); }, &part));
-  add(ZR_WrittenBytes([&](FILE* f) { return spec.corrections.Write(f); }, &part));
-  r.F32(spec.tx).F32(spec.ty).F32(spec.tz);
-  for (const ZR_Matrix* m :
-       {&spec.rotation, &spec.object, &spec.third, &spec.pinv, &spec.working, &spec.previous})
+  add(ZR_WrittenBytes([&](FILE* f) { return fields.reference.Write(f); }, &part));
+  add(ZR_WrittenBytes([&](FILE* f) { return fields.corrections.Write(f); }, &part));
+  r.F32(fields.tx).F32(fields.ty).F32(fields.tz);
+  for (const ZR_Matrix* m : {&fields.rotation, &fields.object, &fields.third, &fields.pinv,
+                             &fields.working, &fields.previous})
     add(ZR_WrittenBytes([&](FILE* f) { return m->Write(f); }, &part));
   if (!ok) return {};
   return r;

@@ -11,7 +11,7 @@
 #include "core/zr_vector.h"
 
 // The fields of one estimator record, in record order.
-struct zr_pose_estimator_spec {
+struct zr_pose_estimator_fields {
   int32_t version = 1;
   int32_t focal = 760;
   int32_t n = 0;
@@ -29,6 +29,6 @@ struct zr_pose_estimator_spec {
 };
 
 // The record bytes; empty when a writer failed.
-std::vector<uint8_t> PoseEstimatorRecord(const zr_pose_estimator_spec& spec);
+std::vector<uint8_t> PoseEstimatorRecord(const zr_pose_estimator_fields& fields);
 
 #endif  // TESTS_SUPPORT_MIRROR_POSE_ESTIMATOR_RECORD_H

@@ -5,19 +5,19 @@
 #include "tests/support/zr_memory_file.h"
 #include "tests/support/zr_record_bytes.h"
 
-std::vector<uint8_t> ShapeModelRecord(const zr_shape_model_spec& spec) {
+std::vector<uint8_t> ShapeModelRecord(const zr_shape_model_fields& fields) {
   ZR_RecordBytes r;
-  r.I32(spec.version);
-  AnnoModelRecord(r, spec.reference_model);
-  r.I32(spec.model_type).Record(spec.pca);
-  r.I32(spec.a).I32(spec.b).I32(spec.c).F32(spec.f).I32(spec.g);
+  r.I32(fields.version);
+  AnnoModelRecord(r, fields.reference_model);
+  r.I32(fields.model_type).Record(fields.pca);
+  r.I32(fields.a).I32(fields.b).I32(fields.c).F32(fields.f).I32(fields.g);
   bool ok = false;
-  r.Record(ZR_WrittenBytes([&](FILE* f) { return spec.reference_shape.Write(f); }, &ok));
+  r.Record(ZR_WrittenBytes([&](FILE* f) { return fields.reference_shape.Write(f); }, &ok));
   if (!ok) return {};
-  const int64_t n = int64_t(spec.points.size() / 2);
+  const int64_t n = int64_t(fields.points.size() / 2);
   r.ArrayHeader(uint64_t(n), 0, n - 1);
-  for (size_t i = 0; i + 1 < spec.points.size(); i += 2)
-    r.F32(spec.points[i]).F32(spec.points[i + 1]);
-  r.I32(spec.d).I32(spec.e);
+  for (size_t i = 0; i + 1 < fields.points.size(); i += 2)
+    r.F32(fields.points[i]).F32(fields.points[i + 1]);
+  r.I32(fields.d).I32(fields.e);
   return r;
 }

@@ -10,9 +10,9 @@
 #include "core/zr_vector.h"
 #include "tests/support/mirror/annotation_record.h"
 
-struct zr_shape_model_spec {
+struct zr_shape_model_fields {
   int32_t version = 1;
-  std::vector<zr_annotation_spec> reference_model;
+  std::vector<zr_annotation_fields> reference_model;
   int32_t model_type = 1;
   std::vector<uint8_t> pca;  // a ZR_PCA record
   int32_t a = 0, b = -1, c = 0;
@@ -24,6 +24,6 @@ struct zr_shape_model_spec {
 };
 
 // The record bytes; empty when a writer failed.
-std::vector<uint8_t> ShapeModelRecord(const zr_shape_model_spec& spec);
+std::vector<uint8_t> ShapeModelRecord(const zr_shape_model_fields& fields);
 
 #endif  // TESTS_SUPPORT_MIRROR_SHAPE_MODEL_RECORD_H
