@@ -45,7 +45,8 @@ class ZR_LandmarkModel {
   // per-pose table is empty, the chosen shape, the reference shape or the PCA do not hold two
   // values per template point, the pose angles are not finite, the image size is not positive,
   // or the warper is not valid. face may then be changed already. Throws LUDexception for a
-  // singular thin-plate or similarity system (two coincident points included).
+  // singular thin-plate or similarity system: two coincident template points included, while
+  // coincident fitted points (closed lips) fit, since only the template-to-face spline is fitted.
   bool Fit(const ZR_Vector2D& size, ZR_AnnoModel2D& face, ZR_String* error = nullptr) const;
 
   // Derives the masks, sources and group indices from the annotation model.
