@@ -2,8 +2,9 @@
 // portraits win in the cascade stages; on photos the shape model did not learn from (the held-out
 // person and faces/), every face fits with landmarks on it with the quick and the full models; a
 // small face on a large canvas reaches full-size HOG, a large face on a larger canvas half-size
-// HOG, an unconfirmed cascade hit keeps its own box, and photos without a face fail with the exact
-// text. Skips when the model files or the photos are absent.
+// HOG; of two faces the central one is kept; the third stage fits the confirming cascade's box,
+// and an unconfirmed hit its own; photos without a face fail with the exact text. Skips when the
+// model files or the photos are absent.
 #include "face/zr_landmark_fitter.h"
 
 #include <gtest/gtest.h>
@@ -280,6 +281,99 @@ TEST_F(FindAndFitPhotos, UnconfirmedCascadeHitKeepsItsOwnBox) {
     EXPECT_EQ(models.m_count, boxes.m_count);
   }
   EXPECT_GT(with_hits, 5);
+}
+
+// Two photos pasted unscaled on one grey canvas of rows x cols, vertically centred, with their
+// left columns at col_a and col_b.
+ZR_Image TwoPhotosOnCanvas(const ZR_Image& a, int col_a, const ZR_Image& b, int col_b, int rows,
+                           int cols) {
+  ZR_Image canvas = PhotoOnCanvas(a, a.m_rows, a.m_cols, rows, cols);
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < cols; ++c) canvas[r][c] = ZR_Colour{128, 128, 128, 255};
+  for (const auto& placed : {std::make_pair(&a, col_a), std::make_pair(&b, col_b)}) {
+    const ZR_Image& photo = *placed.first;
+    const int r0 = (rows - photo.m_rows) / 2;
+    for (int r = 0; r < photo.m_rows; ++r)
+      for (int c = 0; c < photo.m_cols; ++c) canvas[r + r0][c + placed.second] = photo[r][c];
+  }
+  return canvas;
+}
+
+// Two portraits of different people side by side (a pair the first cascade finds together), the
+// central one off the canvas centre: each is central once at the right, and one also at the left.
+// Both faces are found, and the face kept is the central one's, whichever the search found first.
+TEST_F(FindAndFitPhotos, CentralFaceOfTwoIsKept) {
+  const ZR_Image first = Photo(m_photos[12]), second = Photo(m_photos[34]);
+  ASSERT_EQ(150, first.m_cols);
+  const int cols = 700;
+  const struct {
+    const ZR_Image &central, &other;
+    int central_col, other_col;
+  } cases[] = {{first, second, 300, 60}, {second, first, 300, 60}, {first, second, 250, 490}};
+  std::vector<int32_t> kept_index;
+  for (const auto& c : cases) {
+    const ZR_Image image =
+        TwoPhotosOnCanvas(c.central, c.central_col, c.other, c.other_col, 260, cols);
+    ZR_List<ZR_AnnoModel2D> models;
+    ZR_List<ZR_NBox> boxes;
+    ASSERT_TRUE(m_fitter.DetectAndFitFaces(m_detectors, image, m_params, models, boxes));
+    ASSERT_EQ(2u, boxes.m_count) << c.central_col;
+    ZR_NBox chosen;
+    kept_index.push_back(ChooseCentralFace(boxes, chosen));
+    ZR_AnnoModel2D model;
+    ZR_String error;
+    ASSERT_TRUE(m_fitter.FindAndFit(m_detectors, image, m_params, model, error)) << error.m_text;
+    const float x0 = float(c.central_col) / cols, x1 = float(c.central_col + 150) / cols;
+    for (const char* eye : {"RIGHT EYE", "LEFT EYE"}) {
+      EXPECT_GT(Centre(model, eye).x, x0) << c.central_col << " " << eye;
+      EXPECT_LT(Centre(model, eye).x, x1) << c.central_col << " " << eye;
+    }
+  }
+  // The faces are listed top first, so the central face is found first in one case, second in
+  // the other: neither place decides.
+  EXPECT_EQ(0, kept_index[0]);
+  EXPECT_EQ(1, kept_index[1]);
+}
+
+// The third stage: cascade 1 searches box 0 grown 1.2 times for a face of 0.5 to 0.9 of that
+// height; a face it confirms there lies on box 0's face, and its box, not box 0, is the one
+// fitted. A detection with neither box valid is not fitted.
+TEST_F(FindAndFitPhotos, ConfirmingCascadeBoxIsTheOneFitted) {
+  int confirmed = 0;
+  for (size_t i = 0; i < m_photos.size(); i += 3) {
+    const ZR_Image image = Photo(m_photos[i]);
+    ZR_List<ZR_FaceDetection> detections;
+    if (!DetectAndConfirmFaces(m_detectors, image, m_params, detections)) continue;
+    ZR_List<ZR_NBox> boxes;
+    ConfirmedFaceBoxes(detections, boxes);
+    ASSERT_EQ(detections.m_count, boxes.m_count) << m_photos[i];
+    for (uint32_t k = 0; k < detections.m_count; ++k) {
+      const ZR_NBox &box0 = detections[k].m_box0, &box1 = detections[k].m_box1;
+      const ZR_NBox& fitted = box1.m_valid ? box1 : box0;
+      EXPECT_EQ(fitted.m_corner0.x, boxes[k].m_corner0.x) << m_photos[i];
+      EXPECT_EQ(fitted.m_corner3.y, boxes[k].m_corner3.y) << m_photos[i];
+      if (!box1.m_valid) continue;
+      ++confirmed;
+      ZR_NBox region = box0;
+      region.ScaleAboutCentre(ZR_Vector2D(1.2f, 1.2f));
+      const float eps = 2.5f / float(image.m_rows);  // the region is cut to whole pixels
+      EXPECT_GE(box1.m_corner0.x, region.m_corner0.x - eps) << m_photos[i];
+      EXPECT_GE(box1.m_corner0.y, region.m_corner0.y - eps) << m_photos[i];
+      EXPECT_LE(box1.m_corner3.x, region.m_corner3.x + eps) << m_photos[i];
+      EXPECT_LE(box1.m_corner3.y, region.m_corner3.y + eps) << m_photos[i];
+      EXPECT_GE(box1.m_size.y, 0.5f * region.m_size.y - eps) << m_photos[i];
+      EXPECT_LE(box1.m_size.y, 0.9f * region.m_size.y + eps) << m_photos[i];
+      EXPECT_LT(std::fabs(box1.m_centre.x - box0.m_centre.x), 0.2f * box0.m_size.x) << m_photos[i];
+      EXPECT_LT(std::fabs(box1.m_centre.y - box0.m_centre.y), 0.2f * box0.m_size.y) << m_photos[i];
+    }
+  }
+  EXPECT_GT(confirmed, 10);
+  ZR_List<ZR_FaceDetection> neither;
+  neither.Add(ZR_FaceDetection());
+  ZR_List<ZR_NBox> boxes;
+  boxes.Add(ZR_NBox());
+  ConfirmedFaceBoxes(neither, boxes);
+  EXPECT_EQ(0u, boxes.m_count);
 }
 
 // Photos without a face (two car photos, noise) fail every stage with the exact text.
