@@ -21,8 +21,8 @@
 //     the per-pose shapes, a 2-D record of float-array elements (rows: bins of the yaw, the
 //     second angle; columns: bins of the pitch, the first; 10 degrees each, bin 0 frontal); the
 //     extra table (2-D record of u32); the full-layout annotation model (i32 model flag,
-//     annotation list); the extra vector (float array); the shape-model record. The second estimator, extra table and extra vector are
-//     carried and unused.
+//     annotation list); the extra vector (float array); the shape-model record. The second
+//     estimator, extra table and extra vector are carried and unused.
 //   Derived by BuildFeatureMasks after a read: per annotation and point, whether it is a source
 //     of the reduced layout and which reduced (annotation, point) it is.
 //   Threads: Fit only reads the model (the pose is estimated on a copy of the first estimator,
