@@ -62,6 +62,17 @@ bool DetectAndConfirmFaces(ZR_FaceDetectors& detectors, const ZR_Image& image,
   return true;
 }
 
+void ConfirmedFaceBoxes(const ZR_List<ZR_FaceDetection>& detections, ZR_List<ZR_NBox>& boxes) {
+  boxes.Clear();
+  for (uint32_t i = 0; i < detections.m_count; ++i) {
+    const ZR_FaceDetection& d = detections[i];
+    if (d.m_box1.m_valid)
+      boxes.Add(d.m_box1);
+    else if (d.m_box0.m_valid)
+      boxes.Add(d.m_box0);
+  }
+}
+
 int32_t ChooseCentralFace(const ZR_List<ZR_NBox>& boxes, ZR_NBox& chosen) {
   float best = FLT_MAX;
   int32_t index = 0;
@@ -129,13 +140,7 @@ bool ZR_LandmarkFitter::DetectAndFitFaces(ZR_FaceDetectors& detectors, const ZR_
         boxes.Clear();
         models.Clear();
         if (!DetectAndConfirmFaces(detectors, image, params, detections)) return false;
-        for (uint32_t i = 0; i < detections.m_count; ++i) {
-          const ZR_FaceDetection& d = detections[i];
-          if (d.m_box1.m_valid)
-            boxes.Add(d.m_box1);
-          else if (d.m_box0.m_valid)
-            boxes.Add(d.m_box0);
-        }
+        ConfirmedFaceBoxes(detections, boxes);
         return boxes.m_count > 0 &&
                DLIB_FitLandmarksToBoxes(image, boxes, models, hog, m_predictor, e);
       })) {

@@ -86,6 +86,11 @@ bool DetectFaces(ZR_CascadeClassifier& cascade, const ZR_Image& image,
 bool DetectAndConfirmFaces(ZR_FaceDetectors& detectors, const ZR_Image& image,
                            const ZR_DetectionParams& params, ZR_List<ZR_FaceDetection>& detections);
 
+// The boxes the third stage fits, one per detection of DetectAndConfirmFaces in order: the
+// confirming cascade's box 1 when it is valid, else the detection's own box 0 when that is valid;
+// a detection with neither adds nothing. boxes is replaced.
+void ConfirmedFaceBoxes(const ZR_List<ZR_FaceDetection>& detections, ZR_List<ZR_NBox>& boxes);
+
 // Index of the box with the smallest distance from its centre to (0.5, 0.5) divided by the
 // length of its size; chosen receives a copy of it. Ties keep the earlier box. A box whose ratio
 // is not a finite number (zero size) never qualifies; if none does, 0 is returned and chosen is

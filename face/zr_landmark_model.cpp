@@ -177,7 +177,10 @@ bool ZR_LandmarkModel::Fit(const ZR_Vector2D& s, ZR_AnnoModel2D& face, ZR_String
       templ.Add(ZR_Vector2D(b[i][j].x * s.x, b[i][j].y * s.y));
     }
   }
-  const ZR_Warper2D warper(templ, fitted);
+  // Only the forward spline (centres: the template's points, always distinct) is read below. The
+  // inverse one would have the fitted points as centres, and the predictor rounds to whole
+  // pixels, so closed lips put inner-mouth pairs on one pixel and would fail the fit.
+  const ZR_Warper2D warper(templ, fitted, ZR_WARP_FORWARD_ONLY);
   if (!warper.m_valid)
     return Fail(error, "ZR_LandmarkModel::Fit() Error! the thin-plate warper is not valid\n");
 

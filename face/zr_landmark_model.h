@@ -18,11 +18,11 @@
 
 // ZR_LandmarkModel: read once into the landmark fitter, then shared read-only by every worker.
 //   Record (after the file's header word): i32 version (ignored); two pose-estimator records;
-//     the per-pose shapes, a 2-D record of float-array elements (rows: bins of the second angle,
-//     columns: bins of the first, 10 degrees each); the extra table (2-D record of u32); the
-//     full-layout annotation model (i32 model flag, annotation list); the extra vector (float
-//     array); the shape-model record. The second estimator, extra table and extra vector are
-//     carried and unused.
+//     the per-pose shapes, a 2-D record of float-array elements (rows: bins of the yaw, the
+//     second angle; columns: bins of the pitch, the first; 10 degrees each, bin 0 frontal); the
+//     extra table (2-D record of u32); the full-layout annotation model (i32 model flag,
+//     annotation list); the extra vector (float array); the shape-model record. The second
+//     estimator, extra table and extra vector are carried and unused.
 //   Derived by BuildFeatureMasks after a read: per annotation and point, whether it is a source
 //     of the reduced layout and which reduced (annotation, point) it is.
 //   Threads: Fit only reads the model (the pose is estimated on a copy of the first estimator,
@@ -45,14 +45,18 @@ class ZR_LandmarkModel {
   // per-pose table is empty, the chosen shape, the reference shape or the PCA do not hold two
   // values per template point, the pose angles are not finite, the image size is not positive,
   // or the warper is not valid. face may then be changed already. Throws LUDexception for a
-  // singular thin-plate or similarity system (two coincident points included).
+  // singular thin-plate or similarity system: two coincident template points included, while
+  // coincident fitted points (closed lips) fit, since only the template-to-face spline is fitted.
   bool Fit(const ZR_Vector2D& size, ZR_AnnoModel2D& face, ZR_String* error = nullptr) const;
 
   // Derives the masks, sources and group indices from the annotation model.
   void BuildFeatureMasks();
   // The angles (degrees, RotationToAngles with flag 0) of face's included points in pixels,
   // centred on their mean, estimated on estimator (a per-call copy). An estimate that is refused
-  // leaves the angles of the estimator's stored R.
+  // leaves the angles of the estimator's stored R. x is the pitch (positive: the nose points
+  // down), y the yaw (positive: the nose points to the picture's right, the subject's left), z
+  // the roll (negative for a head turned counter-clockwise in the picture); Fit picks the
+  // per-pose shape at column round(x / 10), row round(y / 10), each clamped to the table.
   ZR_Vector3D EstimatePose(const ZR_Vector2D& size, const ZR_AnnoModel2D& face,
                            ZR_PoseEstimator& estimator) const;
 

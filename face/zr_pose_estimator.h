@@ -56,6 +56,11 @@ class ZR_PoseEstimator {
 
 // The angles of R in degrees, from float atan2 terms: with transposed 0, z = atan2(R01, R00),
 // x = atan2(R12, R22), y = atan2(-R02, R22 / cos x); transposed non-zero reads R's transpose.
+// Pose conventions (transposed 0; R estimated by the landmark model's estimator as the model
+// builder writes it, from landmark pixels with y up, i.e. counted from the picture's bottom, as
+// ZR_LandmarkModel::EstimatePose passes them): x is the pitch, positive when the nose points
+// down; y is the yaw, positive when the nose points to the picture's right (the subject's left);
+// z is the roll, negative for a head turned counter-clockwise as the picture is seen.
 // A 2 x 2 R gives (0, 0, mean of its four acos/asin terms). R must be 3 x 3 or 2 x 2 from 0, as
 // ZR_PoseEstimator::Read guarantees; anything else is a programming error and ends the process
 // with status 1.

@@ -77,15 +77,16 @@ ZR_WarpTransform::ZR_WarpTransform() : m_a0(0, 0), m_ax(0, 0), m_ay(0, 0) {}
 
 ZR_WarpTransform::~ZR_WarpTransform() {}
 
-ZR_Warper2D::ZR_Warper2D(const ZR_List<ZR_Vector2D>& first, const ZR_List<ZR_Vector2D>& second)
-    : m_valid(0) {
-  m_first = first;
-  m_second = second;
+ZR_Warper2D::ZR_Warper2D(const ZR_List<ZR_Vector2D>& source, const ZR_List<ZR_Vector2D>& target,
+                         zr_warp_splines splines)
+    : m_splines(splines), m_valid(0) {
+  m_source = source;
+  m_target = target;
   // The system takes its size from the centres and the right-hand side from the targets: lists
   // of different counts would read past one of them.
-  if (first.m_count != second.m_count || !AllFinite(first) || !AllFinite(second)) return;
-  if (!FitTransform(m_first, m_second, m_inverse)) return;
-  if (!FitTransform(m_second, m_first, m_forward)) return;
+  if (source.m_count != target.m_count || !AllFinite(source) || !AllFinite(target)) return;
+  if (splines != ZR_WARP_FORWARD_ONLY && !FitTransform(m_source, m_target, m_inverse)) return;
+  if (!FitTransform(m_target, m_source, m_forward)) return;
   m_valid = 1;
 }
 
@@ -96,8 +97,8 @@ bool ZR_Warper2D::WarpPoint(const ZR_Vector2D& p, ZR_Vector2D& out) const {
   const ZR_WarpTransform& f = m_forward;
   float x = f.m_ax.x * p.x + f.m_a0.x + f.m_ay.x * p.y;
   float y = f.m_ax.y * p.x + f.m_a0.y + f.m_ay.y * p.y;
-  for (uint32_t i = 0; i < m_first.m_count; ++i) {
-    const float u = Kernel(SquaredDistance(m_first[i], p));
+  for (uint32_t i = 0; i < m_source.m_count; ++i) {
+    const float u = Kernel(SquaredDistance(m_source[i], p));
     x = u * f.m_weights[int32_t(i)][0] + x;
     y = u * f.m_weights[int32_t(i)][1] + y;
   }

@@ -1,6 +1,7 @@
-// image/zr_warper2d.h: ZR_Warper2D, a pair of thin-plate splines fitted exactly through two
-// corresponding point lists (forward: first onto second; inverse: second onto first), and
-// ZR_WarpTransform, one such spline. The (n+3) x (n+3) spline system is inverted by LU.
+// image/zr_warper2d.h: ZR_Warper2D, thin-plate splines fitted exactly through two corresponding
+// point lists (forward: source onto target; inverse: target onto source), either both or the
+// forward one alone, and ZR_WarpTransform, one such spline. The (n+3) x (n+3) spline system is
+// inverted by LU; a spline's centres are the points it maps from, so they must be distinct.
 #ifndef IMAGE_ZR_WARPER2D_H
 #define IMAGE_ZR_WARPER2D_H
 
@@ -24,19 +25,31 @@ class ZR_WarpTransform {
   ZR_Matrix m_weights;  // n x 2: row i is centre i's weight in the output (x, y)
 };
 
-// ZR_Warper2D: the two splines between the lists first and second, fitted once in the
-//   constructor and then only read.
-//   Invariant: m_valid is 1 exactly when both splines were fitted; m_forward's centres are
-//   m_first, m_inverse's are m_second.
+// Which splines a ZR_Warper2D fits. The forward spline alone suits a caller that only maps
+// source points: the target list may then hold coincident points.
+enum zr_warp_splines : uint8_t {
+  ZR_WARP_BOTH = 0,          // forward and inverse
+  ZR_WARP_FORWARD_ONLY = 1,  // forward only; m_inverse stays empty
+};
+
+// ZR_Warper2D: the splines between the lists source and target, fitted once in the constructor
+//   and then only read. The forward spline maps source onto target and has the source points as
+//   its centres; the inverse spline maps target onto source and has the target points as its
+//   centres. WarpPoint and MapPoint read only the forward spline; nothing here reads m_inverse,
+//   which is kept for callers that need the inverse map.
+//   Invariant: m_valid is 1 exactly when every spline m_splines names was fitted.
 //   Threads: made per call on the caller's thread; a fitted warper may be read by several.
 //   Failure: a system that LU decomposition finds singular, which includes two coincident
-//   centres, throws LUDexception out of the constructor; an inverse refused for a small
-//   determinant, coefficients that are not finite, lists of different counts or points that are
-//   not finite leave m_valid 0.
+//   centres (source points for the forward spline, target points for the inverse one), throws
+//   LUDexception out of the constructor; an inverse refused for a small determinant,
+//   coefficients that are not finite, lists of different counts or points that are not finite
+//   leave m_valid 0.
 class ZR_Warper2D {
  public:
-  ZR_Warper2D(const ZR_List<ZR_Vector2D>& first, const ZR_List<ZR_Vector2D>& second);
-  // Forward spline, inverse spline, second list, first list.
+  // Fits the inverse spline first, then the forward one (ZR_WARP_BOTH), or the forward alone.
+  ZR_Warper2D(const ZR_List<ZR_Vector2D>& source, const ZR_List<ZR_Vector2D>& target,
+              zr_warp_splines splines = ZR_WARP_BOTH);
+  // Forward spline, inverse spline, target list, source list.
   virtual ~ZR_Warper2D();
 
   // When valid, writes the forward image of p into out and returns true; otherwise writes
@@ -65,10 +78,11 @@ class ZR_Warper2D {
   static bool FitTransform(const ZR_List<ZR_Vector2D>& targets, const ZR_List<ZR_Vector2D>& centres,
                            ZR_WarpTransform& spline);
 
-  ZR_List<ZR_Vector2D> m_first;
-  ZR_List<ZR_Vector2D> m_second;
-  ZR_WarpTransform m_inverse;
-  ZR_WarpTransform m_forward;
+  ZR_List<ZR_Vector2D> m_source;  // the forward spline's centres
+  ZR_List<ZR_Vector2D> m_target;  // the inverse spline's centres
+  ZR_WarpTransform m_inverse;     // target onto source; empty with ZR_WARP_FORWARD_ONLY
+  ZR_WarpTransform m_forward;     // source onto target
+  zr_warp_splines m_splines;
   uint8_t m_valid;
 };
 

@@ -1,8 +1,8 @@
 // tests/face/predictor_model_files_test.cpp: libdlib-data's 68-point predictor converted by the
 // model builder and evaluated by the system, against dlib's own shape_predictor on the HOG faces
-// of dlib's example photos: exact with the padded 69-point re-packing and with the plain 68 on
-// the doubled level order; the generated quick record fits the 50-point layout. Skipped when the
-// data packages are absent; the full-size predictor is loaded by one test only.
+// of dlib's example photos: exact with the padded 69-point re-packing of the full model folder and
+// with the plain 68 on the doubled level order; the generated quick record fits the 50-point
+// layout. Skipped when the data packages are absent; one test of this file loads the full folder.
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -60,15 +60,33 @@ zr_photo_faces PhotoFaces() {
     ZR_SKIP_UNLESS_FILE(ExamplePhoto("faces/2008_002506.jpg"), "photos absent");    \
   } while (0)
 
+// The predictor of a generated model folder: the last record of its Landmarks.data, after the
+// header word and the two models, which must end the file. Null when the file is absent.
+PredictorPtr PredictorOfModelFolder(const char* kind) {
+  FILE* f = std::fopen(ModelFile(kind, "Landmarks.data").c_str(), "rb");
+  if (f == nullptr) return nullptr;
+  int32_t header;
+  ZR_LandmarkModel landmark_model;
+  ZR_RegressionLandmarkModel regression_model;
+  PredictorPtr p;
+  if (std::fread(&header, 4, 1, f) == 1 && landmark_model.Read(f) != nullptr &&
+      regression_model.Read(f) != nullptr)
+    p.reset(NewLandmarkPredictor(f));
+  EXPECT_EQ(EOF, std::fgetc(f)) << kind;
+  std::fclose(f);
+  return p;
+}
+
 // The padded 69-point predictor runs dlib's 15 levels once (the second pass meets only empty
-// levels), and point s is dlib's point kRepack69[s]: the centroid changes no feature pixel.
+// levels), and point s is dlib's point kRepack69[s]: the centroid changes no feature pixel. The
+// full model folder holds it, since padding is the builder's default.
 TEST(PredictorModelFiles, SlowPadded69EqualsDlibPointForPoint) {
   ZR_SKIP_WITHOUT_DATA();
+  ZR_SKIP_UNLESS_FILE(ModelFile("full", "Landmarks.data"), "the model builder did not write it");
   dlib::shape_predictor stock;
   dlib::deserialize(ZR_DLIB_PREDICTOR_DAT) >> stock;
-  std::string error;
-  PredictorPtr p = FromBytes(PredictorRecordFromDlib(ZR_DLIB_PREDICTOR_DAT, 0, true, 69, error));
-  ASSERT_NE(nullptr, p) << error;
+  PredictorPtr p = PredictorOfModelFolder("full");
+  ASSERT_NE(nullptr, p);
   ASSERT_EQ(69, PredictorPointCount(*p));
   const zr_photo_faces photos = PhotoFaces();
   ASSERT_GE(photos.count, 5u);
@@ -126,18 +144,7 @@ TEST(PredictorModelFiles, QuickRecordFitsTheFiftyPointLayout) {
   const std::string path = ModelFile("quick", "Landmarks.data");
   ZR_SKIP_UNLESS_FILE(path, "the model builder did not write it (libdlib-data absent?)");
   ZR_SKIP_UNLESS_FILE(ExamplePhoto("faces/2008_002506.jpg"), "photos absent");
-  FILE* f = std::fopen(path.c_str(), "rb");
-  ASSERT_NE(nullptr, f);
-  // The predictor is the file's last record, after the header word and the two models.
-  int32_t header;
-  ZR_LandmarkModel landmark_model;
-  ZR_RegressionLandmarkModel regression_model;
-  ASSERT_EQ(1u, std::fread(&header, 4, 1, f));
-  ASSERT_NE(nullptr, landmark_model.Read(f));
-  ASSERT_NE(nullptr, regression_model.Read(f));
-  PredictorPtr p(NewLandmarkPredictor(f));
-  EXPECT_EQ(EOF, std::fgetc(f));
-  std::fclose(f);
+  PredictorPtr p = PredictorOfModelFolder("quick");
   ASSERT_NE(nullptr, p);
   EXPECT_EQ(69, PredictorPointCount(*p));
 
@@ -162,7 +169,7 @@ TEST(PredictorModelFiles, QuickRecordFitsTheFiftyPointLayout) {
     EXPECT_GT(lo.y, b.m_corner0.y - 0.25f * b.m_size.y);
   }
   // The record cut in half no longer reads.
-  f = std::fopen(path.c_str(), "rb");
+  FILE* f = std::fopen(path.c_str(), "rb");
   std::vector<uint8_t> bytes(size_t(1) << 20);
   bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
   std::fclose(f);

@@ -1,7 +1,7 @@
 // tests/face/zr_landmark_model_test.cpp: the landmark model built by the model builder's section
 // from dlib's mean shape: the record reads back, a bin pose's exact reduced projection refines
-// into the full projection, predictor points stay, unsound inputs fail the fit, and several
-// threads fitting with one shared model give the one-thread results.
+// into the full projection, predictor points stay, unsound inputs fail the fit while closed lips
+// fit, and several threads fitting with one shared model give the one-thread results.
 #include "face/zr_landmark_model.h"
 
 #include <cmath>
@@ -155,10 +155,26 @@ TEST(ZrLandmarkModel, UnsoundInputsFailTheFit) {
     EXPECT_FALSE(TryFitLandmarkModel(model, kSize, face));
   }
   {
-    // A duplicated fitted point makes the thin-plate system singular.
+    // Two template points of the inner mouth on one spot in every per-pose shape make the
+    // template-to-face spline singular.
+    ZR_LandmarkModel doubled;
+    ZR_MemoryFile file(fx->record);
+    ASSERT_NE(nullptr, doubled.Read(file.get()));
+    const int32_t g = doubled.m_anno_model.FindAnnotation("INNER MOUTH");
+    ASSERT_GE(g, 0);
+    uint32_t offset = 0;
+    for (int32_t i = 0; i < g; ++i) offset += doubled.m_anno_model[uint32_t(i)].m_count;
+    std::vector<uint32_t> kept;  // the group's points that come from the predictor
+    for (uint32_t k = 0; k < doubled.m_masks[uint32_t(g)].m_count; ++k)
+      if (doubled.m_masks[uint32_t(g)][k]) kept.push_back(2 * (offset + k));
+    ASSERT_GE(kept.size(), 2u);
+    for (uint32_t i = 0; i < doubled.m_shapes.m_count; ++i) {
+      ZR_Vector& shape = doubled.m_shapes.Block()[i];
+      shape[int32_t(kept[1])] = shape[int32_t(kept[0])];
+      shape[int32_t(kept[1] + 1)] = shape[int32_t(kept[0] + 1)];
+    }
     ZR_AnnoModel2D face = FaceAtBin(*fx, 0, 0);
-    face[1][2] = face[1][1];
-    EXPECT_FALSE(TryFitLandmarkModel(model, kSize, face));
+    EXPECT_FALSE(TryFitLandmarkModel(doubled, kSize, face));
   }
   {
     ZR_AnnoModel2D face = FaceAtBin(*fx, 0, 0);
@@ -173,6 +189,30 @@ TEST(ZrLandmarkModel, UnsoundInputsFailTheFit) {
     ZR_AnnoModel2D face = FaceAtBin(*fx, 0, 0);
     EXPECT_TRUE(TryFitLandmarkModel(model, kSize, face));
   }
+}
+
+// Closed lips: the predictor rounds to whole pixels, so the inner mouth's upper and lower pairs
+// (points 1 and 5, 2 and 4) land on one spot. The face's points are only the spline's targets,
+// so the fit succeeds, keeps them and gives finite points everywhere.
+TEST(ZrLandmarkModel, ClosedLipsFit) {
+  NEED_FIXTURE();
+  const ZR_LandmarkModel& model = *fx->model;
+  ZR_AnnoModel2D face = FaceAtBin(*fx, 0, 0);
+  ZR_Annotation2D& lips = face[uint32_t(model.m_inner_mouth_index)];
+  lips[5] = lips[1];
+  lips[4] = lips[2];
+  const ZR_Vector2D upper = lips[1], lower = lips[2];
+  ZR_String error;
+  ASSERT_TRUE(model.Fit(kSize, face, &error)) << error.m_text;
+  uint32_t on_upper = 0, on_lower = 0;
+  for (uint32_t g = 0; g < face.m_count; ++g)
+    for (uint32_t k = 0; k < face[g].m_count; ++k) {
+      EXPECT_TRUE(std::isfinite(face[g][k].x) && std::isfinite(face[g][k].y)) << g << " " << k;
+      on_upper += face[g][k].x == upper.x && face[g][k].y == upper.y;
+      on_lower += face[g][k].x == lower.x && face[g][k].y == lower.y;
+    }
+  EXPECT_GE(on_upper, 2u);
+  EXPECT_GE(on_lower, 2u);
 }
 
 TEST(ZrLandmarkModel, MouthOrderIsSwappedWhenPointFiveLiesAbove) {

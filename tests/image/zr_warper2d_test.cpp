@@ -1,5 +1,6 @@
 // tests/image/zr_warper2d_test.cpp: the thin-plate warper: exact interpolation of its control
-// points, the identity and affine cases, and each failure path (singular, refused, invalid).
+// points, the identity and affine cases, each failure path (singular, refused, invalid), and the
+// forward spline alone, which needs distinct source points only.
 #include "image/zr_warper2d.h"
 
 #include <cmath>
@@ -115,6 +116,46 @@ TEST(ZrWarper2D, DuplicatedCentreThrowsInsteadOfGivingGarbage) {
   }
 }
 
+// The forward spline's centres are the source points, the inverse's the target points. Fitted
+// alone, the forward spline is the pair's forward spline bit for bit and accepts coincident
+// targets (closed lips in the landmark refinement); coincident sources still throw.
+TEST(ZrWarper2D, ForwardSplineAloneNeedsDistinctSourcesOnly) {
+  std::mt19937 random(11);
+  const Points source = Landmarks(random, 3);
+  Points target;
+  for (uint32_t i = 0; i < source.m_count; ++i)
+    target.Add(ZR_Vector2D(source[i].x * 1.05f + 4, source[i].y * 0.9f - 3));
+  const ZR_Warper2D both(source, target);
+  const ZR_Warper2D forward(source, target, ZR_WARP_FORWARD_ONLY);
+  ASSERT_EQ(1, both.m_valid);
+  ASSERT_EQ(1, forward.m_valid);
+  EXPECT_EQ(0, forward.m_inverse.m_weights.m_rows);
+  const ZR_Matrix& a = both.m_forward.m_weights;
+  const ZR_Matrix& b = forward.m_forward.m_weights;
+  ASSERT_EQ(a.m_count, b.m_count);
+  for (uint32_t i = 0; i < a.m_count; ++i) EXPECT_EQ(a.Block()[i], b.Block()[i]) << i;
+  EXPECT_EQ(both.m_forward.m_a0.x, forward.m_forward.m_a0.x);
+  EXPECT_EQ(both.m_forward.m_ay.y, forward.m_forward.m_ay.y);
+
+  Points closed = target;
+  closed[40] = closed[12];
+  const ZR_Warper2D fits(source, closed, ZR_WARP_FORWARD_ONLY);
+  ASSERT_EQ(1, fits.m_valid);
+  for (uint32_t i : {12u, 40u}) {
+    const ZR_Vector2D q = fits.MapPoint(source[i]);
+    EXPECT_NEAR(closed[12].x, q.x, 4e-3) << i;
+    EXPECT_NEAR(closed[12].y, q.y, 4e-3) << i;
+  }
+  const struct {
+    const char* what;
+    Points source, target;
+    zr_warp_splines splines;
+  } singular[] = {{"both, coincident targets", source, closed, ZR_WARP_BOTH},
+                  {"forward only, coincident sources", closed, source, ZR_WARP_FORWARD_ONLY}};
+  for (const auto& c : singular)
+    EXPECT_THROW(ZR_Warper2D(c.source, c.target, c.splines), LUDexception) << c.what;
+}
+
 TEST(ZrWarper2D, InvalidWarperWritesNothingAndMapsToTheOrigin) {
   const Points three = List({{0, 0}, {10, 0}, {0, 10}});
   const Points two = List({{0, 0}, {10, 0}});
@@ -140,7 +181,7 @@ TEST(ZrWarper2D, InvalidWarperWritesNothingAndMapsToTheOrigin) {
     const ZR_Vector2D m = w.MapPoint(ZR_Vector2D(1, 1));
     EXPECT_EQ(0, m.x) << c.what;
     EXPECT_EQ(0, m.y) << c.what;
-    EXPECT_EQ(c.first.m_count, w.m_first.m_count) << c.what;
+    EXPECT_EQ(c.first.m_count, w.m_source.m_count) << c.what;
   }
 }
 

@@ -12,14 +12,18 @@
 
 #include "image/zr_image.h"
 
-bool PhotoShapes68(const std::string& photo_dir, const std::string& dat_path,
-                   std::vector<std::vector<ZR_Vector2D>>& shapes, std::string& error) {
+const char kHeldOutPerson[] = "John_Schneider";
+
+bool PhotoShapes68(const std::string& photo_dir, const std::string& skip_folder,
+                   const std::string& dat_path, std::vector<std::vector<ZR_Vector2D>>& shapes,
+                   std::string& error) {
   shapes.clear();
   std::vector<std::string> photos;
   std::error_code ec;
   if (!photo_dir.empty())
     for (const auto& e : std::filesystem::recursive_directory_iterator(photo_dir, ec))
-      if (e.path().extension() == ".jpg") photos.push_back(e.path().string());
+      if (e.path().extension() == ".jpg" && e.path().parent_path().filename() != skip_folder)
+        photos.push_back(e.path().string());
   std::sort(photos.begin(), photos.end());
   if (photos.empty()) return true;
 
