@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
-#include "face/internal/grey_working_image.h"
-#include "face/zr_cascade_classifier.h"
+#include "face/detect/internal/grey_working_image.h"
+#include "face/detect/zr_cascade_classifier.h"
 #include "tests/face/face_test_support.h"
 #include "tests/support/zr_memory_file.h"
 #include "tools/quillbeck_models/cascade_records.h"

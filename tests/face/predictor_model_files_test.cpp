@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include "face/internal/zr_dlib_types.h"
-#include "face/zr_landmark_model.h"
-#include "face/zr_regression_landmark_model.h"
+#include "face/detect/internal/zr_dlib_types.h"
+#include "face/regression/zr_regression_landmark_model.h"
+#include "face/shape/zr_landmark_model.h"
 #include "tests/face/dlib_reference.h"
 #include "tests/face/face_test_support.h"
 #include "tests/support/zr_memory_file.h"

@@ -16,7 +16,7 @@
 #include <dlib/array2d.h>
 #include <dlib/image_processing/shape_predictor.h>
 
-#include "face/zr_regression_landmark_model.h"
+#include "face/regression/zr_regression_landmark_model.h"
 #include "tests/support/zr_memory_file.h"
 
 namespace {

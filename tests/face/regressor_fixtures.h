@@ -10,8 +10,8 @@
 #include "core/zr_list.h"
 #include "core/zr_point.h"
 #include "core/zr_vector.h"
-#include "face/zr_fern.h"
-#include "face/zr_tree.h"
+#include "face/regression/zr_fern.h"
+#include "face/regression/zr_tree.h"
 
 // Inside a namespace of their own, so that helpers of other test files in the same binary with
 // the same names cannot clash.

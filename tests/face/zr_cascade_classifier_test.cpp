@@ -1,14 +1,14 @@
 // tests/face/zr_cascade_classifier_test.cpp: the classifier filled from hand-made records whose
 // outcome the record semantics decide (stump children, exact stage thresholds), the region and
 // size arithmetic of the passes, the grey working image, AverageRects and FilterDetections.
-#include "face/zr_cascade_classifier.h"
+#include "face/detect/zr_cascade_classifier.h"
 
 #include <cmath>
 
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
-#include "face/internal/grey_working_image.h"
+#include "face/detect/internal/grey_working_image.h"
 #include "tests/support/mirror/cascade_record.h"
 #include "tests/support/zr_memory_file.h"
 

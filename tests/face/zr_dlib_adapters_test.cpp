@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "face/internal/dlib_geometry.h"
-#include "face/internal/zr_dlib_types.h"
+#include "face/detect/internal/dlib_geometry.h"
+#include "face/detect/internal/zr_dlib_types.h"
 #include "tests/face/dlib_reference.h"
 #include "tests/face/face_test_support.h"
 #include "tests/support/zr_memory_file.h"

@@ -2,7 +2,7 @@
 // from dlib's mean shape: the record reads back, a bin pose's exact reduced projection refines
 // into the full projection, predictor points stay, unsound inputs fail the fit, and several
 // threads fitting with one shared model give the one-thread results.
-#include "face/zr_landmark_model.h"
+#include "face/shape/zr_landmark_model.h"
 
 #include <cmath>
 #include <cstring>

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "face/internal/zr_dlib_types.h"
+#include "face/detect/internal/zr_dlib_types.h"
 #include "tests/face/dlib_reference.h"
 #include "tests/support/zr_memory_file.h"
 

@@ -1,7 +1,7 @@
 // tests/face/zr_pca_test.cpp: ZR_Cov and ZR_PCA: the worked limiting and mode-count examples,
 // both build paths on data of known covariance, the record round trip and the records Read
 // refuses, the observation-list rules, and projections from several threads.
-#include "face/zr_pca.h"
+#include "face/shape/zr_pca.h"
 
 #include <cfloat>
 #include <cmath>
@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "face/zr_cov.h"
+#include "face/shape/zr_cov.h"
 #include "tests/support/zr_memory_file.h"
 
 namespace {

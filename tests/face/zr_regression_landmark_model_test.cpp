@@ -1,14 +1,14 @@
 // tests/face/zr_regression_landmark_model_test.cpp: the regression landmark model section: a
 // complete section reads and stops exactly at what follows, failures return null silently and
 // keep the fields read before them, and a second read replaces the regressor.
-#include "face/zr_regression_landmark_model.h"
+#include "face/regression/zr_regression_landmark_model.h"
 
 #include <cstdint>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "face/zr_pdbt.h"
+#include "face/regression/zr_pdbt.h"
 #include "tests/face/regressor_fixtures.h"
 #include "tests/support/mirror/annotation_record.h"
 #include "tests/support/mirror/sampler_record.h"

@@ -1,7 +1,7 @@
 // tests/face/zr_regressors_test.cpp: the five regressors through ReadRegressor: records written by
 // the own writers read back to identical bytes with the same description and predictions; the
 // PDBT and LS versions; the factory's messages; cut, oversized and failed-write records.
-#include "face/zr_read_regressor.h"
+#include "face/regression/zr_read_regressor.h"
 
 #include <cmath>
 #include <cstdint>
@@ -12,11 +12,11 @@
 
 #include <gtest/gtest.h>
 
-#include "face/zr_gbt.h"
-#include "face/zr_ls.h"
-#include "face/zr_pdbf.h"
-#include "face/zr_pdbt.h"
-#include "face/zr_tree_regressor.h"
+#include "face/regression/zr_gbt.h"
+#include "face/regression/zr_ls.h"
+#include "face/regression/zr_pdbf.h"
+#include "face/regression/zr_pdbt.h"
+#include "face/regression/zr_tree_regressor.h"
 #include "tests/face/regressor_fixtures.h"
 #include "tests/support/zr_memory_file.h"
 #include "tests/support/zr_record_bytes.h"

@@ -1,6 +1,6 @@
 // tests/face/zr_tree_test.cpp: regression trees and ferns: prediction, the full and compact
 // records (golden layout, round trips, quantisation, cut and hostile records) and deep copies.
-#include "face/zr_tree.h"
+#include "face/regression/zr_tree.h"
 
 #include <cmath>
 #include <cstdint>
@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "face/zr_fern.h"
+#include "face/regression/zr_fern.h"
 #include "tests/face/regressor_fixtures.h"
 #include "tests/support/zr_memory_file.h"
 #include "tests/support/zr_record_bytes.h"

@@ -16,8 +16,8 @@
 
 #include "core/zr_lud.h"
 #include "core/zr_matrix.h"
-#include "face/zr_landmark_model.h"
-#include "face/zr_pca.h"
+#include "face/shape/zr_landmark_model.h"
+#include "face/shape/zr_pca.h"
 #include "image/zr_transform2d.h"
 #include "image/zr_warper2d.h"
 #include "tests/support/mirror/landmark_model_record.h"

@@ -13,7 +13,7 @@
 
 #include <dlib/image_processing/shape_predictor.h>
 
-#include "face/zr_vector_regressor.h"
+#include "face/regression/zr_vector_regressor.h"
 #include "tests/support/mirror/annotation_record.h"
 #include "tests/support/mirror/sampler_record.h"
 #include "tests/support/zr_memory_file.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "face/zr_cascade_record.h"
+#include "face/detect/zr_cascade_record.h"
 #include "tests/support/zr_record_bytes.h"
 
 // The record bytes of r: the head, the five counted tables, the evaluator words, the features.
