@@ -1,6 +1,6 @@
-// tests/face/zr_regressors_test.cpp: the five regressors through ReadRegressor: records written by
-// the own writers read back to identical bytes with the same description and predictions; the
-// PDBT and LS versions; the factory's messages; cut, oversized and failed-write records.
+// tests/face/regression/zr_regressors_test.cpp: the five regressors through ReadRegressor: records
+// written by the own writers read back to identical bytes with the same description and
+// predictions; the PDBT and LS versions; the factory's messages; cut, oversized, failed writes.
 #include "face/regression/zr_read_regressor.h"
 
 #include <cmath>
@@ -17,7 +17,7 @@
 #include "face/regression/zr_pdbf.h"
 #include "face/regression/zr_pdbt.h"
 #include "face/regression/zr_tree_regressor.h"
-#include "tests/face/regressor_fixtures.h"
+#include "tests/face/regression/regressor_fixtures.h"
 #include "tests/support/zr_memory_file.h"
 #include "tests/support/zr_record_bytes.h"
 

@@ -1,6 +1,6 @@
-// tests/face/zr_landmark_model_test.cpp: the landmark model built by the model builder's section
-// from dlib's mean shape: the record reads back, a bin pose's exact reduced projection refines
-// into the full projection, predictor points stay, unsound inputs fail the fit, and several
+// tests/face/shape/zr_landmark_model_test.cpp: the landmark model built by the model builder's
+// section from dlib's mean shape: the record reads back, a bin pose's exact reduced projection
+// refines into the full projection, predictor points stay, unsound inputs fail the fit, and several
 // threads fitting with one shared model give the one-thread results.
 #include "face/shape/zr_landmark_model.h"
 

@@ -1,6 +1,6 @@
-// tests/face/zr_cascade_classifier_test.cpp: the classifier filled from hand-made records whose
-// outcome the record semantics decide (stump children, exact stage thresholds), the region and
-// size arithmetic of the passes, the grey working image, AverageRects and FilterDetections.
+// tests/face/detect/zr_cascade_classifier_test.cpp: the classifier filled from hand-made records
+// whose outcome the record semantics decide (stump children, exact stage thresholds), the region
+// and size arithmetic of the passes, the grey working image, AverageRects and FilterDetections.
 #include "face/detect/zr_cascade_classifier.h"
 
 #include <cmath>

@@ -1,4 +1,4 @@
-// tests/face/cascade_model_files_test.cpp: opencv-data's LBP cascades converted by the model
+// tests/face/detect/cascade_model_files_test.cpp: opencv-data's LBP cascades converted by the model
 // builder and read back by the system against the library loading the same XML (photos and
 // noise), and the generated "Detectors.data". Skipped when the packages are absent.
 #include <cstdio>

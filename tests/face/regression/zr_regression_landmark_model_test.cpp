@@ -1,6 +1,6 @@
-// tests/face/zr_regression_landmark_model_test.cpp: the regression landmark model section: a
-// complete section reads and stops exactly at what follows, failures return null silently and
-// keep the fields read before them, and a second read replaces the regressor.
+// tests/face/regression/zr_regression_landmark_model_test.cpp: the regression landmark model
+// section: a complete section reads and stops exactly at what follows, failures return null
+// silently and keep the fields read before them, and a second read replaces the regressor.
 #include "face/regression/zr_regression_landmark_model.h"
 
 #include <cstdint>
@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "face/regression/zr_pdbt.h"
-#include "tests/face/regressor_fixtures.h"
+#include "tests/face/regression/regressor_fixtures.h"
 #include "tests/support/mirror/annotation_record.h"
 #include "tests/support/mirror/sampler_record.h"
 #include "tests/support/zr_memory_file.h"

@@ -1,4 +1,4 @@
-// tests/face/zr_landmark_predictor_test.cpp: the predictor record reader (every prefix, the
+// tests/face/detect/zr_landmark_predictor_test.cpp: the predictor record reader (every prefix, the
 // checks that keep dlib from reading out of bounds), the system's cascade evaluation against dlib's
 // own predictor on the same levels, and the two shape layouts.
 #include <cmath>
@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "face/detect/internal/zr_dlib_types.h"
-#include "tests/face/dlib_reference.h"
+#include "tests/face/detect/dlib_reference.h"
 #include "tests/support/zr_memory_file.h"
 
 namespace {

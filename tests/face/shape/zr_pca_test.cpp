@@ -1,4 +1,4 @@
-// tests/face/zr_pca_test.cpp: ZR_Cov and ZR_PCA: the worked limiting and mode-count examples,
+// tests/face/shape/zr_pca_test.cpp: ZR_Cov and ZR_PCA: the worked limiting and mode-count examples,
 // both build paths on data of known covariance, the record round trip and the records Read
 // refuses, the observation-list rules, and projections from several threads.
 #include "face/shape/zr_pca.h"

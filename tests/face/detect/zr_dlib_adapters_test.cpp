@@ -1,14 +1,14 @@
-// tests/face/zr_dlib_adapters_test.cpp: the HOG adapters: the image copy, rectangle and patch
-// geometry, the null-pointer messages, images too small for the half-size search, and the three
-// fitting entry points against dlib's detector on an example photo. A seeded 50-point predictor
-// stands in for the real one: these tests check faces, boxes and lists, not landmark accuracy.
+// tests/face/detect/zr_dlib_adapters_test.cpp: the HOG adapters: the image copy, rectangle and
+// patch geometry, the null-pointer messages, images too small for the half-size search, and the
+// three fitting entry points against dlib's detector on an example photo. A seeded 50-point
+// predictor stands in for the real one: these tests check faces, boxes and lists, not accuracy.
 #include <memory>
 
 #include <gtest/gtest.h>
 
 #include "face/detect/internal/dlib_geometry.h"
 #include "face/detect/internal/zr_dlib_types.h"
-#include "tests/face/dlib_reference.h"
+#include "tests/face/detect/dlib_reference.h"
 #include "tests/face/face_test_support.h"
 #include "tests/support/zr_memory_file.h"
 

@@ -1,4 +1,4 @@
-// tests/face/zr_pose_estimator_test.cpp: the pose estimator on a synthetic head seen by a
+// tests/face/shape/zr_pose_estimator_test.cpp: the pose estimator on a synthetic head seen by a
 // perspective camera, its refusals, the record rules its reader enforces, and RotationToAngles.
 #include "face/shape/zr_pose_estimator.h"
 

@@ -1,7 +1,7 @@
-// tests/face/regression_model_section_test.cpp: the fixture's regression landmark model section.
-// It reads through ZR_RegressionLandmarkModel to its end, and its PDBT, made from dlib's level-0
-// trees, predicts dlib's own level-0 shape on dlib's own feature pixel values, within the 8-bit
-// quantisation of the leaves.
+// tests/face/regression/regression_model_section_test.cpp: the fixture's regression landmark model
+// section. It reads through ZR_RegressionLandmarkModel to its end, and its PDBT, made from dlib's
+// level-0 trees, predicts dlib's own level-0 shape on dlib's own feature pixel values, within the
+// 8-bit quantisation of the leaves.
 #include "tools/quillbeck_models/regression_model_section.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
-// tests/face/predictor_model_files_test.cpp: libdlib-data's 68-point predictor converted by the
-// model builder and evaluated by the system, against dlib's own shape_predictor on the HOG faces
-// of dlib's example photos: exact with the padded 69-point re-packing and with the plain 68 on
-// the doubled level order; the generated quick record fits the 50-point layout. Skipped when the
+// tests/face/detect/predictor_model_files_test.cpp: libdlib-data's 68-point predictor converted by
+// the model builder and evaluated by the system, against dlib's own shape_predictor on the HOG
+// faces of dlib's example photos: exact with the padded 69-point re-packing and with the plain 68
+// on the doubled level order; the generated quick record fits the 50-point layout. Skipped when the
 // data packages are absent; the full-size predictor is loaded by one test only.
 #include <cmath>
 #include <cstdio>
@@ -12,7 +12,7 @@
 #include "face/detect/internal/zr_dlib_types.h"
 #include "face/regression/zr_regression_landmark_model.h"
 #include "face/shape/zr_landmark_model.h"
-#include "tests/face/dlib_reference.h"
+#include "tests/face/detect/dlib_reference.h"
 #include "tests/face/face_test_support.h"
 #include "tests/support/zr_memory_file.h"
 #include "tools/quillbeck_models/predictor_record.h"

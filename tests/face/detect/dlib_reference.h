@@ -1,8 +1,8 @@
-// tests/face/dlib_reference.h: reference predictors for the parity tests: a dlib shape_predictor
-// built from plain predictor data with a chosen list of levels (serialised and read back, since
-// its members are private), and a seeded random predictor that needs no data package.
-#ifndef TESTS_FACE_DLIB_REFERENCE_H
-#define TESTS_FACE_DLIB_REFERENCE_H
+// tests/face/detect/dlib_reference.h: reference predictors for the parity tests: a dlib
+// shape_predictor built from plain predictor data with a chosen list of levels (serialised and read
+// back, since its members are private), and a seeded random predictor that needs no data package.
+#ifndef TESTS_FACE_DETECT_DLIB_REFERENCE_H
+#define TESTS_FACE_DETECT_DLIB_REFERENCE_H
 
 #include <random>
 #include <sstream>
@@ -97,4 +97,4 @@ inline zr_predictor_data RandomPredictor(unsigned seed, int points, int levels, 
   return p;
 }
 
-#endif  // TESTS_FACE_DLIB_REFERENCE_H
+#endif  // TESTS_FACE_DETECT_DLIB_REFERENCE_H

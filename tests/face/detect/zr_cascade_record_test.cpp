@@ -1,6 +1,6 @@
-// tests/face/zr_cascade_record_test.cpp: the cascade record reader (golden bytes, every prefix,
-// counts past the bytes left), the checks that keep bad tables from the library, and the cascade
-// text whose thresholds the library must read back exactly.
+// tests/face/detect/zr_cascade_record_test.cpp: the cascade record reader (golden bytes, every
+// prefix, counts past the bytes left), the checks that keep bad tables from the library, and the
+// cascade text whose thresholds the library must read back exactly.
 #include "face/detect/zr_cascade_record.h"
 
 #include <cmath>

@@ -1,5 +1,5 @@
-// tests/face/zr_tree_test.cpp: regression trees and ferns: prediction, the full and compact
-// records (golden layout, round trips, quantisation, cut and hostile records) and deep copies.
+// tests/face/regression/zr_tree_test.cpp: regression trees and ferns: prediction, the full and
+// compact records (golden layout, round trips, quantisation, cut and hostile records), copies.
 #include "face/regression/zr_tree.h"
 
 #include <cmath>
@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "face/regression/zr_fern.h"
-#include "tests/face/regressor_fixtures.h"
+#include "tests/face/regression/regressor_fixtures.h"
 #include "tests/support/zr_memory_file.h"
 #include "tests/support/zr_record_bytes.h"
 

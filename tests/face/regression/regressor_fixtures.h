@@ -1,7 +1,7 @@
-// tests/face/regressor_fixtures.h: small hand-built trees, ferns and regressors of every type,
-// with the outputs they must give, for the tree and regressor tests.
-#ifndef TESTS_FACE_REGRESSOR_FIXTURES_H
-#define TESTS_FACE_REGRESSOR_FIXTURES_H
+// tests/face/regression/regressor_fixtures.h: small hand-built trees, ferns and regressors of every
+// type, with the outputs they must give, for the tree and regressor tests.
+#ifndef TESTS_FACE_REGRESSION_REGRESSOR_FIXTURES_H
+#define TESTS_FACE_REGRESSION_REGRESSOR_FIXTURES_H
 
 #include <cstdint>
 #include <initializer_list>
@@ -82,4 +82,4 @@ inline ZR_List<zr_coord> Pairs(std::initializer_list<zr_coord> pairs) {
 
 }  // namespace zr_regressor_fixtures
 
-#endif  // TESTS_FACE_REGRESSOR_FIXTURES_H
+#endif  // TESTS_FACE_REGRESSION_REGRESSOR_FIXTURES_H

@@ -1,5 +1,5 @@
-// tests/face/zr_face_detection_test.cpp: box arithmetic of ZR_NBox (pixel rectangles flipped into
-// the bottom-up frame, corners, scaling about the centre) and detection copies.
+// tests/face/detect/zr_face_detection_test.cpp: box arithmetic of ZR_NBox (pixel rectangles flipped
+// into the bottom-up frame, corners, scaling about the centre) and detection copies.
 #include "face/detect/zr_face_detection.h"
 
 #include <gtest/gtest.h>
