@@ -19,9 +19,9 @@
 #include "face/zr_face_detectors.h"
 #include "face/zr_isface_model.h"
 #include "image/zr_image.h"
-#include "tests/support/mirror/model_file_records.h"
-#include "tests/support/photo_canvas.h"
-#include "tests/support/zr_memory_file.h"
+#include "tests/support/model_file_records.h"
+#include "bench/face/photo_canvas.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
 
 namespace {
 

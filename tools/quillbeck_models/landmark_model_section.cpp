@@ -20,11 +20,11 @@
 #include "face/shape/zr_pca.h"
 #include "image/zr_transform2d.h"
 #include "image/zr_warper2d.h"
-#include "tests/support/mirror/landmark_model_record.h"
-#include "tests/support/mirror/pose_estimator_record.h"
-#include "tests/support/mirror/shape_model_record.h"
-#include "tests/support/zr_memory_file.h"
-#include "tests/support/zr_record_bytes.h"
+#include "tools/quillbeck_models/records/landmark_model_record.h"
+#include "tools/quillbeck_models/records/pose_estimator_record.h"
+#include "tools/quillbeck_models/records/shape_model_record.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
+#include "tools/quillbeck_models/records/zr_record_bytes.h"
 
 namespace {
 

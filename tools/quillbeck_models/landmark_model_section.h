@@ -11,7 +11,7 @@
 
 #include "annotation/zr_anno_model2d.h"
 #include "core/zr_point.h"
-#include "tests/support/mirror/annotation_record.h"
+#include "tools/quillbeck_models/records/annotation_record.h"
 
 // Reads the mean shape (68 points, unit box, y down as dlib stores it) from a dlib shape
 // predictor file. False with error set when the file cannot be read or holds another count.

@@ -12,8 +12,8 @@
 #include "face/detect/internal/grey_working_image.h"
 #include "face/detect/zr_cascade_classifier.h"
 #include "tests/face/face_test_support.h"
-#include "tests/support/zr_memory_file.h"
 #include "tools/quillbeck_models/cascade_records.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
 
 namespace {
 

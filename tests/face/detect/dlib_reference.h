@@ -10,7 +10,7 @@
 
 #include <dlib/image_processing/shape_predictor.h>
 
-#include "tests/support/mirror/predictor_record.h"
+#include "tools/quillbeck_models/records/predictor_record.h"
 
 // dlib's predictor running levels[0], levels[1], ... of p in that order.
 inline dlib::shape_predictor ReferencePredictor(const zr_predictor_data& p,

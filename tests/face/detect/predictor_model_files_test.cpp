@@ -14,8 +14,8 @@
 #include "face/shape/zr_landmark_model.h"
 #include "tests/face/detect/dlib_reference.h"
 #include "tests/face/face_test_support.h"
-#include "tests/support/zr_memory_file.h"
 #include "tools/quillbeck_models/predictor_record.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <opencv2/imgproc.hpp>
 
 #include "face/detect/internal/grey_working_image.h"
-#include "tests/support/mirror/cascade_record.h"
-#include "tests/support/zr_memory_file.h"
+#include "tools/quillbeck_models/records/cascade_record.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
-#include "tests/support/mirror/cascade_record.h"
-#include "tests/support/zr_memory_file.h"
+#include "tools/quillbeck_models/records/cascade_record.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "face/detect/internal/zr_dlib_types.h"
 #include "tests/face/detect/dlib_reference.h"
 #include "tests/face/face_test_support.h"
-#include "tests/support/zr_memory_file.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <dlib/image_processing/shape_predictor.h>
 
 #include "face/regression/zr_regression_landmark_model.h"
-#include "tests/support/zr_memory_file.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 
 #include "face/regression/zr_pdbt.h"
 #include "tests/face/regression/regressor_fixtures.h"
-#include "tests/support/mirror/annotation_record.h"
-#include "tests/support/mirror/sampler_record.h"
-#include "tests/support/zr_memory_file.h"
-#include "tests/support/zr_record_bytes.h"
+#include "tools/quillbeck_models/records/annotation_record.h"
+#include "tools/quillbeck_models/records/sampler_record.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
+#include "tools/quillbeck_models/records/zr_record_bytes.h"
 
 namespace {
 

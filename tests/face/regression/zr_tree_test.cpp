@@ -11,8 +11,8 @@
 
 #include "face/regression/zr_fern.h"
 #include "tests/face/regression/regressor_fixtures.h"
-#include "tests/support/zr_memory_file.h"
-#include "tests/support/zr_record_bytes.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
+#include "tools/quillbeck_models/records/zr_record_bytes.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "annotation/zr_anno_model2d.h"
-#include "tests/support/zr_memory_file.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
 #include "tools/quillbeck_models/landmark_model_section.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "face/shape/zr_cov.h"
-#include "tests/support/zr_memory_file.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "core/zr_lud.h"
-#include "tests/support/mirror/pose_estimator_record.h"
-#include "tests/support/zr_memory_file.h"
+#include "tools/quillbeck_models/records/pose_estimator_record.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
 
 namespace {
 

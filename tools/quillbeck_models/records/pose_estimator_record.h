@@ -1,8 +1,8 @@
-// tests/support/mirror/pose_estimator_record.h: writes the head-pose estimator record field by
-// field, mirroring ZR_PoseEstimator::Read (the product only reads it). The arrays go through the
-// product's own float array and 2-D writers.
-#ifndef TESTS_SUPPORT_MIRROR_POSE_ESTIMATOR_RECORD_H
-#define TESTS_SUPPORT_MIRROR_POSE_ESTIMATOR_RECORD_H
+// tools/quillbeck_models/records/pose_estimator_record.h: writes the head-pose estimator record
+// field by field, mirroring ZR_PoseEstimator::Read (the product only reads it). The arrays go
+// through the product's own float array and 2-D writers.
+#ifndef TOOLS_QUILLBECK_MODELS_RECORDS_POSE_ESTIMATOR_RECORD_H
+#define TOOLS_QUILLBECK_MODELS_RECORDS_POSE_ESTIMATOR_RECORD_H
 
 #include <cstdint>
 #include <vector>
@@ -31,4 +31,4 @@ struct zr_pose_estimator_fields {
 // The record bytes; empty when a writer failed.
 std::vector<uint8_t> PoseEstimatorRecord(const zr_pose_estimator_fields& fields);
 
-#endif  // TESTS_SUPPORT_MIRROR_POSE_ESTIMATOR_RECORD_H
+#endif  // TOOLS_QUILLBECK_MODELS_RECORDS_POSE_ESTIMATOR_RECORD_H

@@ -1,14 +1,14 @@
-// tests/support/mirror/cascade_record.h: writes a cascade record field by field, mirroring
-// ReadCascadeRecord (the product only reads them). Used by the face tests, the fuzz seeds and the
-// model-file builder.
-#ifndef TESTS_SUPPORT_MIRROR_CASCADE_RECORD_H
-#define TESTS_SUPPORT_MIRROR_CASCADE_RECORD_H
+// tools/quillbeck_models/records/cascade_record.h: writes a cascade record field by field,
+// mirroring ReadCascadeRecord (the product only reads them). Used by the face tests, the fuzz seeds
+// and the model-file builder.
+#ifndef TOOLS_QUILLBECK_MODELS_RECORDS_CASCADE_RECORD_H
+#define TOOLS_QUILLBECK_MODELS_RECORDS_CASCADE_RECORD_H
 
 #include <cstdint>
 #include <vector>
 
 #include "face/detect/zr_cascade_record.h"
-#include "tests/support/zr_record_bytes.h"
+#include "tools/quillbeck_models/records/zr_record_bytes.h"
 
 // The record bytes of r: the head, the five counted tables, the evaluator words, the features.
 inline ZR_RecordBytes& CascadeRecord(ZR_RecordBytes& out, const zr_cascade_record& r) {
@@ -62,4 +62,4 @@ inline zr_cascade_record OneStumpCascade(int code, float leaf0, float leaf1, flo
   return r;
 }
 
-#endif  // TESTS_SUPPORT_MIRROR_CASCADE_RECORD_H
+#endif  // TOOLS_QUILLBECK_MODELS_RECORDS_CASCADE_RECORD_H

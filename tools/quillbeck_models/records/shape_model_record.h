@@ -1,14 +1,14 @@
-// tests/support/mirror/shape_model_record.h: writes the shape-model record, mirroring
+// tools/quillbeck_models/records/shape_model_record.h: writes the shape-model record, mirroring
 // ZR_ShapeModel2D::Read: the reference annotation model, type, the PCA bytes (made by
 // ZR_PCA::Write), the carried values A-G, the reference shape and the point array.
-#ifndef TESTS_SUPPORT_MIRROR_SHAPE_MODEL_RECORD_H
-#define TESTS_SUPPORT_MIRROR_SHAPE_MODEL_RECORD_H
+#ifndef TOOLS_QUILLBECK_MODELS_RECORDS_SHAPE_MODEL_RECORD_H
+#define TOOLS_QUILLBECK_MODELS_RECORDS_SHAPE_MODEL_RECORD_H
 
 #include <cstdint>
 #include <vector>
 
 #include "core/zr_vector.h"
-#include "tests/support/mirror/annotation_record.h"
+#include "tools/quillbeck_models/records/annotation_record.h"
 
 struct zr_shape_model_fields {
   int32_t version = 1;
@@ -26,4 +26,4 @@ struct zr_shape_model_fields {
 // The record bytes; empty when a writer failed.
 std::vector<uint8_t> ShapeModelRecord(const zr_shape_model_fields& fields);
 
-#endif  // TESTS_SUPPORT_MIRROR_SHAPE_MODEL_RECORD_H
+#endif  // TOOLS_QUILLBECK_MODELS_RECORDS_SHAPE_MODEL_RECORD_H

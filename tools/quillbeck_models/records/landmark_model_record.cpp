@@ -1,9 +1,9 @@
-// tests/support/mirror/landmark_model_record.cpp: the landmark-model record in
+// tools/quillbeck_models/records/landmark_model_record.cpp: the landmark-model record in
 // ZR_LandmarkModel::Read's order.
-#include "tests/support/mirror/landmark_model_record.h"
+#include "tools/quillbeck_models/records/landmark_model_record.h"
 
-#include "tests/support/zr_memory_file.h"
-#include "tests/support/zr_record_bytes.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
+#include "tools/quillbeck_models/records/zr_record_bytes.h"
 
 std::vector<uint8_t> LandmarkModelRecord(const zr_landmark_model_fields& fields) {
   ZR_RecordBytes r;

@@ -1,9 +1,9 @@
-// tests/support/mirror/pose_estimator_record.cpp: the estimator record, in ZR_PoseEstimator::Read's
-// field order.
-#include "tests/support/mirror/pose_estimator_record.h"
+// tools/quillbeck_models/records/pose_estimator_record.cpp: the estimator record, in
+// ZR_PoseEstimator::Read's field order.
+#include "tools/quillbeck_models/records/pose_estimator_record.h"
 
-#include "tests/support/zr_memory_file.h"
-#include "tests/support/zr_record_bytes.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
+#include "tools/quillbeck_models/records/zr_record_bytes.h"
 
 std::vector<uint8_t> PoseEstimatorRecord(const zr_pose_estimator_fields& fields) {
   ZR_RecordBytes r;

@@ -1,11 +1,12 @@
-// tests/support/mirror/sampler_record.h: mesh sampler records, mirroring ZR_Sampler2D::Read.
-#ifndef TESTS_SUPPORT_MIRROR_SAMPLER_RECORD_H
-#define TESTS_SUPPORT_MIRROR_SAMPLER_RECORD_H
+// tools/quillbeck_models/records/sampler_record.h: mesh sampler records, mirroring
+// ZR_Sampler2D::Read.
+#ifndef TOOLS_QUILLBECK_MODELS_RECORDS_SAMPLER_RECORD_H
+#define TOOLS_QUILLBECK_MODELS_RECORDS_SAMPLER_RECORD_H
 
 #include <cstdint>
 #include <vector>
 
-#include "tests/support/zr_record_bytes.h"
+#include "tools/quillbeck_models/records/zr_record_bytes.h"
 
 // A sampler record of the given format with every block a format 5 record has (the reader of a
 // lower format stops early); index_sets is the count of the format 5 block.
@@ -70,4 +71,4 @@ inline std::vector<uint8_t> SamplerRecordOver(int32_t format, const std::vector<
   return r;
 }
 
-#endif  // TESTS_SUPPORT_MIRROR_SAMPLER_RECORD_H
+#endif  // TOOLS_QUILLBECK_MODELS_RECORDS_SAMPLER_RECORD_H

@@ -1,17 +1,17 @@
-// tests/support/mirror/model_file_records.h: the smallest valid records of the detector and
+// tests/support/model_file_records.h: the smallest valid records of the detector and
 // IsFace model files, for truncation tables and fuzz seeds: a cascade without stages (valid; it
 // finds nothing) and the record sequence of each file, with the end offset of every record.
-#ifndef TESTS_SUPPORT_MIRROR_MODEL_FILE_RECORDS_H
-#define TESTS_SUPPORT_MIRROR_MODEL_FILE_RECORDS_H
+#ifndef TESTS_SUPPORT_MODEL_FILE_RECORDS_H
+#define TESTS_SUPPORT_MODEL_FILE_RECORDS_H
 
 #include <cstdint>
 #include <vector>
 
-#include "tests/support/mirror/annotation_record.h"
-#include "tests/support/mirror/cascade_record.h"
-#include "tests/support/mirror/pose_estimator_record.h"
-#include "tests/support/mirror/sampler_record.h"
-#include "tests/support/zr_record_bytes.h"
+#include "tools/quillbeck_models/records/annotation_record.h"
+#include "tools/quillbeck_models/records/cascade_record.h"
+#include "tools/quillbeck_models/records/pose_estimator_record.h"
+#include "tools/quillbeck_models/records/sampler_record.h"
+#include "tools/quillbeck_models/records/zr_record_bytes.h"
 
 // An LBP cascade record with a 24 x 24 window and every table empty (77 bytes).
 inline std::vector<uint8_t> EmptyCascadeRecord() {
@@ -93,4 +93,4 @@ inline zr_model_file IsFaceFile(const zr_pose_estimator_fields& estimator) {
   return file;
 }
 
-#endif  // TESTS_SUPPORT_MIRROR_MODEL_FILE_RECORDS_H
+#endif  // TESTS_SUPPORT_MODEL_FILE_RECORDS_H

@@ -1,16 +1,16 @@
-// tests/support/mirror/landmark_model_record.h: writes the pose-dependent landmark-model record,
-// mirroring ZR_LandmarkModel::Read: version, two estimator records, the per-pose table (written
-// by the product's ZR_Array2D<ZR_Vector> writer), the extra table, the template annotation model,
-// the extra vector and the shape-model record.
-#ifndef TESTS_SUPPORT_MIRROR_LANDMARK_MODEL_RECORD_H
-#define TESTS_SUPPORT_MIRROR_LANDMARK_MODEL_RECORD_H
+// tools/quillbeck_models/records/landmark_model_record.h: writes the pose-dependent landmark-model
+// record, mirroring ZR_LandmarkModel::Read: version, two estimator records, the per-pose table
+// (written by the product's ZR_Array2D<ZR_Vector> writer), the extra table, the template annotation
+// model, the extra vector and the shape-model record.
+#ifndef TOOLS_QUILLBECK_MODELS_RECORDS_LANDMARK_MODEL_RECORD_H
+#define TOOLS_QUILLBECK_MODELS_RECORDS_LANDMARK_MODEL_RECORD_H
 
 #include <cstdint>
 #include <vector>
 
 #include "core/zr_array2d.h"
 #include "core/zr_vector.h"
-#include "tests/support/mirror/annotation_record.h"
+#include "tools/quillbeck_models/records/annotation_record.h"
 
 struct zr_landmark_model_fields {
   int32_t version = 1;
@@ -26,4 +26,4 @@ struct zr_landmark_model_fields {
 // The record bytes (without the file's header word); empty when a writer failed.
 std::vector<uint8_t> LandmarkModelRecord(const zr_landmark_model_fields& fields);
 
-#endif  // TESTS_SUPPORT_MIRROR_LANDMARK_MODEL_RECORD_H
+#endif  // TOOLS_QUILLBECK_MODELS_RECORDS_LANDMARK_MODEL_RECORD_H

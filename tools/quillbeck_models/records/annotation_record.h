@@ -1,14 +1,14 @@
-// tests/support/mirror/annotation_record.h: writes the annotation and annotation-model file records
-// field by field, mirroring ZR_Annotation2D::Read and ZR_AnnoModel2D::Read (the product only reads
-// them). Used by the record tests and by the model-file builder.
-#ifndef TESTS_SUPPORT_MIRROR_ANNOTATION_RECORD_H
-#define TESTS_SUPPORT_MIRROR_ANNOTATION_RECORD_H
+// tools/quillbeck_models/records/annotation_record.h: writes the annotation and annotation-model
+// file records field by field, mirroring ZR_Annotation2D::Read and ZR_AnnoModel2D::Read (the
+// product only reads them). Used by the record tests and by the model-file builder.
+#ifndef TOOLS_QUILLBECK_MODELS_RECORDS_ANNOTATION_RECORD_H
+#define TOOLS_QUILLBECK_MODELS_RECORDS_ANNOTATION_RECORD_H
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "tests/support/zr_record_bytes.h"
+#include "tools/quillbeck_models/records/zr_record_bytes.h"
 
 // One annotation record: value, include, open, flag, the name record, colour bytes r, g, b, the
 // fixed-index list, then the point list (xy holds x, y pairs).
@@ -43,4 +43,4 @@ inline ZR_RecordBytes& AnnoModelRecord(ZR_RecordBytes& r,
   return r;
 }
 
-#endif  // TESTS_SUPPORT_MIRROR_ANNOTATION_RECORD_H
+#endif  // TOOLS_QUILLBECK_MODELS_RECORDS_ANNOTATION_RECORD_H

@@ -1,7 +1,8 @@
-// tests/support/zr_record_bytes.h: builds record bytes field by field (little-endian), for golden
-// records, corrupt variants and the records the product only reads (lists, strings).
-#ifndef TESTS_SUPPORT_ZR_RECORD_BYTES_H
-#define TESTS_SUPPORT_ZR_RECORD_BYTES_H
+// tools/quillbeck_models/records/zr_record_bytes.h: builds record bytes field by field
+// (little-endian), for golden records, corrupt variants and the records the product only reads
+// (lists, strings).
+#ifndef TOOLS_QUILLBECK_MODELS_RECORDS_ZR_RECORD_BYTES_H
+#define TOOLS_QUILLBECK_MODELS_RECORDS_ZR_RECORD_BYTES_H
 
 #include <cstdint>
 #include <cstring>
@@ -44,4 +45,4 @@ class ZR_RecordBytes {
   std::vector<uint8_t> m_bytes;
 };
 
-#endif  // TESTS_SUPPORT_ZR_RECORD_BYTES_H
+#endif  // TOOLS_QUILLBECK_MODELS_RECORDS_ZR_RECORD_BYTES_H

@@ -1,8 +1,8 @@
-// tests/support/zr_memory_file.h: C streams over bytes for record tests. Reading goes through
-// fmemopen (seekable, no descriptor, as the fuzz targets use it); writing goes through a real
-// temporary file so that writers meet an ordinary stream.
-#ifndef TESTS_SUPPORT_ZR_MEMORY_FILE_H
-#define TESTS_SUPPORT_ZR_MEMORY_FILE_H
+// tools/quillbeck_models/records/zr_memory_file.h: C streams over bytes for the record writers and
+// tests. Reading goes through fmemopen (seekable, no descriptor, as the fuzz targets use it);
+// writing goes through a real temporary file so that writers meet an ordinary stream.
+#ifndef TOOLS_QUILLBECK_MODELS_RECORDS_ZR_MEMORY_FILE_H
+#define TOOLS_QUILLBECK_MODELS_RECORDS_ZR_MEMORY_FILE_H
 
 #include <cstdint>
 #include <cstdio>
@@ -35,4 +35,4 @@ std::vector<uint8_t> ZR_WrittenBytes(const std::function<FILE*(FILE*)>& write, b
 // limit below its record's size.
 bool ZR_WritesWithin(size_t limit, const std::function<FILE*(FILE*)>& write);
 
-#endif  // TESTS_SUPPORT_ZR_MEMORY_FILE_H
+#endif  // TOOLS_QUILLBECK_MODELS_RECORDS_ZR_MEMORY_FILE_H

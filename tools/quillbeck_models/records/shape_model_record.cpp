@@ -1,9 +1,9 @@
-// tests/support/mirror/shape_model_record.cpp: the shape-model record in ZR_ShapeModel2D::Read's
-// order (F and G before the reference shape, D and E last).
-#include "tests/support/mirror/shape_model_record.h"
+// tools/quillbeck_models/records/shape_model_record.cpp: the shape-model record in
+// ZR_ShapeModel2D::Read's order (F and G before the reference shape, D and E last).
+#include "tools/quillbeck_models/records/shape_model_record.h"
 
-#include "tests/support/zr_memory_file.h"
-#include "tests/support/zr_record_bytes.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
+#include "tools/quillbeck_models/records/zr_record_bytes.h"
 
 std::vector<uint8_t> ShapeModelRecord(const zr_shape_model_fields& fields) {
   ZR_RecordBytes r;

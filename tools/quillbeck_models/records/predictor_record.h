@@ -1,13 +1,13 @@
-// tests/support/mirror/predictor_record.h: the landmark predictor's data in plain types and its
-// record, written field by field as ReadLandmarkPredictor reads it (shape, anchors, deltas,
+// tools/quillbeck_models/records/predictor_record.h: the landmark predictor's data in plain types
+// and its record, written field by field as ReadLandmarkPredictor reads it (shape, anchors, deltas,
 // forests; the product only reads it). Used by the face tests and the model-file builder.
-#ifndef TESTS_SUPPORT_MIRROR_PREDICTOR_RECORD_H
-#define TESTS_SUPPORT_MIRROR_PREDICTOR_RECORD_H
+#ifndef TOOLS_QUILLBECK_MODELS_RECORDS_PREDICTOR_RECORD_H
+#define TOOLS_QUILLBECK_MODELS_RECORDS_PREDICTOR_RECORD_H
 
 #include <cstdint>
 #include <vector>
 
-#include "tests/support/zr_record_bytes.h"
+#include "tools/quillbeck_models/records/zr_record_bytes.h"
 
 struct zr_predictor_split {
   uint32_t idx1;
@@ -65,4 +65,4 @@ inline std::vector<uint8_t> PredictorRecordBytes(const zr_predictor_data& p) {
   return out;
 }
 
-#endif  // TESTS_SUPPORT_MIRROR_PREDICTOR_RECORD_H
+#endif  // TOOLS_QUILLBECK_MODELS_RECORDS_PREDICTOR_RECORD_H

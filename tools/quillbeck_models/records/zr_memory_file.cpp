@@ -1,5 +1,5 @@
-// tests/support/zr_memory_file.cpp: memory streams and captured writes.
-#include "tests/support/zr_memory_file.h"
+// tools/quillbeck_models/records/zr_memory_file.cpp: memory streams and captured writes.
+#include "tools/quillbeck_models/records/zr_memory_file.h"
 
 #include <cstdlib>
 

@@ -1,8 +1,8 @@
-// tests/support/photo_canvas.h: search images built from one photo, for the find-and-fit tests
+// bench/face/photo_canvas.h: search images built from one photo, for the find-and-fit tests
 // and benchmark: the photo resampled to a given size and centred on a grey canvas, so that the
 // face's share of the image height decides which search stage can find it. GTest-free.
-#ifndef TESTS_SUPPORT_PHOTO_CANVAS_H
-#define TESTS_SUPPORT_PHOTO_CANVAS_H
+#ifndef BENCH_FACE_PHOTO_CANVAS_H
+#define BENCH_FACE_PHOTO_CANVAS_H
 
 #include "image/zr_image.h"
 
@@ -24,4 +24,4 @@ inline ZR_Image PhotoOnCanvas(const ZR_Image& photo, int photo_rows, int photo_c
   return canvas;
 }
 
-#endif  // TESTS_SUPPORT_PHOTO_CANVAS_H
+#endif  // BENCH_FACE_PHOTO_CANVAS_H
