@@ -3,13 +3,14 @@
 // into the 68- or 50-point annotation layout. The record is untrusted: dlib indexes shapes,
 // features and leaves without checks, so every size and index is verified before a predictor is
 // handed out, and values are bounded so that no pixel position overflows its integer.
-#include "face/detect/internal/zr_dlib_types.h"
+#include "face/detect/zr_landmark_predictor.h"
 
 #include <cmath>
 #include <cstdint>
 #include <new>
 
 #include "core/zr_record_io.h"
+#include "face/detect/internal/zr_dlib_types.h"
 
 namespace {
 
