@@ -12,7 +12,6 @@
 #include "core/zr_thread.h"
 #include "enrol/zr_add_person_frt.h"
 #include "enrol/zr_person_list.h"
-#include "face/zr_face_detection.h"
 #include "face/zr_face_detectors.h"
 #include "face/zr_isface_model.h"
 #include "image/zr_image.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/zr_record_io.h"
-#include "face/zr_dlib_adapters.h"
+#include "face/detect/zr_dlib_adapters.h"
 
 ZR_FaceDetectors::ZR_FaceDetectors() : m_hog_detector(nullptr) {}
 

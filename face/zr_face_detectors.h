@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "face/zr_cascade_classifier.h"
+#include "face/detect/zr_cascade_classifier.h"
 
 struct ZR_HogDetector;
 

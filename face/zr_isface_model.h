@@ -9,8 +9,8 @@
 #include "annotation/zr_anno_model2d.h"
 #include "core/zr_point.h"
 #include "core/zr_sampler2d.h"
-#include "face/zr_cascade_classifier.h"
-#include "face/zr_pose_estimator.h"
+#include "face/detect/zr_cascade_classifier.h"
+#include "face/shape/zr_pose_estimator.h"
 
 class NeuralFaceDetector;
 

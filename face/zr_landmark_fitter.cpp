@@ -7,8 +7,8 @@
 #include <cmath>
 
 #include "core/zr_record_io.h"
-#include "face/zr_cascade_classifier.h"
-#include "face/zr_dlib_adapters.h"
+#include "face/detect/zr_cascade_classifier.h"
+#include "face/detect/zr_dlib_adapters.h"
 #include "face/zr_face_detectors.h"
 #include "image/zr_image.h"
 

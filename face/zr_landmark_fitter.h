@@ -10,9 +10,9 @@
 #include "annotation/zr_anno_model2d.h"
 #include "core/zr_list.h"
 #include "core/zr_string.h"
-#include "face/zr_face_detection.h"
-#include "face/zr_landmark_model.h"
-#include "face/zr_regression_landmark_model.h"
+#include "face/detect/zr_face_detection.h"
+#include "face/regression/zr_regression_landmark_model.h"
+#include "face/shape/zr_landmark_model.h"
 
 class ZR_CascadeClassifier;
 class ZR_FaceDetectors;

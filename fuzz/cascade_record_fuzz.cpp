@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "face/zr_cascade_classifier.h"
+#include "face/detect/zr_cascade_classifier.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -10,11 +10,11 @@
 #include <cstring>
 #include <vector>
 
-#include "face/zr_gbt.h"
-#include "face/zr_ls.h"
-#include "face/zr_pdbf.h"
-#include "face/zr_pdbt.h"
-#include "face/zr_read_regressor.h"
+#include "face/regression/zr_gbt.h"
+#include "face/regression/zr_ls.h"
+#include "face/regression/zr_pdbf.h"
+#include "face/regression/zr_pdbt.h"
+#include "face/regression/zr_read_regressor.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

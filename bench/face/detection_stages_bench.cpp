@@ -16,11 +16,11 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "face/internal/grey_working_image.h"
-#include "face/internal/zr_dlib_types.h"
-#include "face/zr_cascade_classifier.h"
-#include "face/zr_landmark_model.h"
-#include "face/zr_regression_landmark_model.h"
+#include "face/detect/internal/grey_working_image.h"
+#include "face/detect/internal/zr_dlib_types.h"
+#include "face/detect/zr_cascade_classifier.h"
+#include "face/regression/zr_regression_landmark_model.h"
+#include "face/shape/zr_landmark_model.h"
 
 namespace {
 

@@ -12,12 +12,12 @@
 #include <memory>
 #include <string>
 
-#include "face/zr_cascade_classifier.h"
-#include "face/zr_dlib_adapters.h"
+#include "face/detect/zr_cascade_classifier.h"
+#include "bench/face/photo_canvas.h"
+#include "face/detect/zr_dlib_adapters.h"
 #include "face/zr_face_detectors.h"
 #include "face/zr_landmark_fitter.h"
 #include "image/zr_image.h"
-#include "tests/support/photo_canvas.h"
 
 namespace {
 

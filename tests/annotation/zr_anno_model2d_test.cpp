@@ -1,5 +1,5 @@
-// tests/annotation/zr_anno_model2d_test.cpp: the model record (golden bytes, cut and corrupt records),
-// lookup by name and the model's bounding box.
+// tests/annotation/zr_anno_model2d_test.cpp: the model record (golden bytes, cut and corrupt
+// records), lookup by name and the model's bounding box.
 #include "annotation/zr_anno_model2d.h"
 
 #include <gtest/gtest.h>
@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/mirror/annotation_record.h"
-#include "tests/support/zr_memory_file.h"
-#include "tests/support/zr_record_bytes.h"
+#include "tools/quillbeck_models/records/annotation_record.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
+#include "tools/quillbeck_models/records/zr_record_bytes.h"
 
 namespace {
 

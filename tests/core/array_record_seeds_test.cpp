@@ -13,8 +13,8 @@
 
 #include "core/zr_array.h"
 #include "core/zr_array2d.h"
-#include "tests/support/zr_memory_file.h"
-#include "tests/support/zr_record_bytes.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
+#include "tools/quillbeck_models/records/zr_record_bytes.h"
 
 namespace {
 

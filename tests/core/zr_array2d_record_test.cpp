@@ -12,8 +12,8 @@
 #include "core/zr_matrix.h"
 #include "core/zr_vector.h"
 #include "core/zr_zero_based.h"
-#include "tests/support/zr_memory_file.h"
-#include "tests/support/zr_record_bytes.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
+#include "tools/quillbeck_models/records/zr_record_bytes.h"
 
 namespace {
 

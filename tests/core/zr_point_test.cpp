@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/zr_memory_file.h"
-#include "tests/support/zr_record_bytes.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
+#include "tools/quillbeck_models/records/zr_record_bytes.h"
 
 namespace {
 

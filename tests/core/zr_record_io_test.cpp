@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/zr_memory_file.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/mirror/sampler_record.h"
-#include "tests/support/zr_memory_file.h"
-#include "tests/support/zr_record_bytes.h"
+#include "tools/quillbeck_models/records/sampler_record.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
+#include "tools/quillbeck_models/records/zr_record_bytes.h"
 
 namespace {
 

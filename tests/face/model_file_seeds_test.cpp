@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/mirror/model_file_records.h"
+#include "tests/support/model_file_records.h"
 
 namespace {
 

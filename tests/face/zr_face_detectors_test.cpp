@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/mirror/model_file_records.h"
-#include "tests/support/zr_memory_file.h"
+#include "tests/support/model_file_records.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
 
 TEST(ZrFaceDetectors, ReadsFourCascadesAndMakesTheHogDetector) {
   const zr_model_file file = DetectorsFile(4);

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/mirror/model_file_records.h"
-#include "tests/support/zr_memory_file.h"
+#include "tests/support/model_file_records.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
 
 namespace {
 

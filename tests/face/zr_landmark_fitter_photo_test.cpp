@@ -18,14 +18,14 @@
 #include <string>
 #include <vector>
 
-#include "face/zr_dlib_adapters.h"
+#include "bench/face/photo_canvas.h"
+#include "face/detect/zr_dlib_adapters.h"
 #include "face/zr_face_detectors.h"
 #include "face/zr_isface_model.h"
 #include "image/zr_image.h"
-#include "tests/support/mirror/model_file_records.h"
-#include "tests/support/photo_canvas.h"
-#include "tests/support/zr_memory_file.h"
+#include "tests/support/model_file_records.h"
 #include "tools/quillbeck_models/photo_shapes.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
 
 namespace {
 

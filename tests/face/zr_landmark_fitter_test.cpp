@@ -14,7 +14,7 @@
 
 #include "face/zr_face_detectors.h"
 #include "image/zr_image.h"
-#include "tests/support/zr_memory_file.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "tests/support/mirror/cascade_record.h"
+#include "tools/quillbeck_models/records/cascade_record.h"
 
 bool CascadeFromXml(const std::string& path, zr_cascade_record& r, std::string& error) {
   r = zr_cascade_record();

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "face/zr_cascade_record.h"
+#include "face/detect/zr_cascade_record.h"
 
 // Fills r from one LBP cascade XML: window, 256 categories, stages with the library's in-memory
 // thresholds (text value - 1e-5f), trees, nodes {feature, left, right, 0}, leaves, subset words

@@ -5,10 +5,10 @@
 
 #include "annotation/zr_anno_model2d.h"
 #include "core/zr_list.h"
-#include "tests/support/mirror/sampler_record.h"
-#include "tests/support/zr_record_bytes.h"
 #include "tools/quillbeck_models/cascade_records.h"
 #include "tools/quillbeck_models/landmark_model_section.h"
+#include "tools/quillbeck_models/records/sampler_record.h"
+#include "tools/quillbeck_models/records/zr_record_bytes.h"
 
 const char* const kIsFaceCascades[3] = {"lbpcascade_frontalface.xml",
                                         "lbpcascade_frontalface_improved.xml",

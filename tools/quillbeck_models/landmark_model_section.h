@@ -1,7 +1,7 @@
 // tools/quillbeck_models/landmark_model_section.h: the pose-dependent landmark model of
-// "Landmarks.data", made from dlib's 68-point mean shape: the 97-point full layout, a synthetic
-// 3-D head model, the pose estimators, the per-pose templates and a shape model built with the
-// product's own PCA. Nothing here is measured 3-D data: the depth profile is hand-made.
+// "Landmarks.data", made from dlib's 68-point mean shape: the per-pose templates and a shape model
+// built with the product's own PCA, over the full layout (full_layout.h) and the synthetic head
+// with its pose estimators (head_model.h), which this header also gives its callers.
 #ifndef TOOLS_QUILLBECK_MODELS_LANDMARK_MODEL_SECTION_H
 #define TOOLS_QUILLBECK_MODELS_LANDMARK_MODEL_SECTION_H
 
@@ -9,42 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "annotation/zr_anno_model2d.h"
 #include "core/zr_point.h"
-#include "tests/support/mirror/annotation_record.h"
-
-// Reads the mean shape (68 points, unit box, y down as dlib stores it) from a dlib shape
-// predictor file. False with error set when the file cannot be read or holds another count.
-bool ReadDlibMeanShape(const std::string& dat_path, std::vector<ZR_Vector2D>& mean68,
-                       std::string& error);
-
-// The 97 full-layout points from 68 dlib points; every one an affine combination of dlib points,
-// so the map applies to 3-D points and commutes with similarities. Groups in the order BROW
-// RIDGE 11, OUTER MOUTH 12, INNER MOUTH 12, RIGHT EYE 8, LEFT EYE 8, NOSE 24, FACE 22.
-std::vector<ZR_Vector3D> FullLayoutPoints(const std::vector<ZR_Vector3D>& dlib68);
-
-// The full-layout annotation groups (names, open flags, fixed indices) holding xy (194 floats).
-std::vector<zr_annotation_fields> FullLayoutSpec(const std::vector<float>& xy);
-
-// The full mean model: the mean shape mapped to the full layout, normalised to 0..1 with y from
-// the bottom; and its reduced (50-point) layout.
-ZR_AnnoModel2D FullMeanModel(const std::vector<ZR_Vector2D>& mean68);
-ZR_AnnoModel2D ReducedMeanModel(const std::vector<ZR_Vector2D>& mean68);
-// The same as annotation-model file records (int32 model flag, annotation list).
-std::vector<uint8_t> FullMeanModelRecord(const std::vector<ZR_Vector2D>& mean68);
-std::vector<uint8_t> ReducedMeanModelRecord(const std::vector<ZR_Vector2D>& mean68);
-
-// The synthetic 3-D head: the mean shape in template units (x 200, x right, y up) with the
-// documented depth profile, z away from the camera (the nose tip has negative z). 68 points.
-std::vector<ZR_Vector3D> SyntheticHead68(const std::vector<ZR_Vector2D>& mean68);
-
-// A ready pose-estimator record for the given 3-D model points (focal 760, R = I, the camera at
-// 3 x focal, the pseudo-inverse by LU). Empty when the object points are degenerate.
-std::vector<uint8_t> PoseEstimatorRecordFor(const std::vector<ZR_Vector3D>& points);
-// The estimator record of the 97 full-layout points, and of the 50 reduced ones (the landmark
-// model's first estimator).
-std::vector<uint8_t> FullPoseEstimatorRecord(const std::vector<ZR_Vector2D>& mean68);
-std::vector<uint8_t> ReducedPoseEstimatorRecord(const std::vector<ZR_Vector2D>& mean68);
+#include "tools/quillbeck_models/full_layout.h"
+#include "tools/quillbeck_models/head_model.h"
 
 struct zr_landmark_section_options {
   int32_t bins = 2;            // the table spans -bins..bins in both angles (10 degrees each)

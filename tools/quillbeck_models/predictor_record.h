@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/mirror/predictor_record.h"
+#include "tools/quillbeck_models/records/predictor_record.h"
 
 // The dlib point at each slot 0..67 of the 69-point re-packing: the 50-point layout's groups in
 // its order (brow ridge, outer mouth, inner mouth, right eye, left eye, nose, face), then the 18

@@ -13,11 +13,11 @@
 
 #include <dlib/image_processing/shape_predictor.h>
 
-#include "face/zr_vector_regressor.h"
-#include "tests/support/mirror/annotation_record.h"
-#include "tests/support/mirror/sampler_record.h"
-#include "tests/support/zr_memory_file.h"
-#include "tests/support/zr_record_bytes.h"
+#include "face/regression/zr_vector_regressor.h"
+#include "tools/quillbeck_models/records/annotation_record.h"
+#include "tools/quillbeck_models/records/sampler_record.h"
+#include "tools/quillbeck_models/records/zr_memory_file.h"
+#include "tools/quillbeck_models/records/zr_record_bytes.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "face/zr_pdbt.h"
+#include "face/regression/zr_pdbt.h"
 
 // Fills out with the first trees trees (all of them when trees <= 0 or more than there are) of
 // level 0 of the dlib predictor file dat_path: the distinct (idx1, idx2) split pairs as the pair

@@ -1,0 +1,40 @@
+// face/detect/internal/zr_dlib_types.h: the full types behind the opaque ZR_HogDetector and
+// ZR_LandmarkPredictor, the copy of a ZR_Image into dlib's image type and the system's predictor
+// evaluation. Included only by the adapter sources and the face tests: dlib's headers are slow to
+// compile (the detector's scanner most of all).
+#ifndef FACE_DETECT_INTERNAL_ZR_DLIB_TYPES_H
+#define FACE_DETECT_INTERNAL_ZR_DLIB_TYPES_H
+
+#include <vector>
+
+#include <dlib/image_processing/frontal_face_detector.h>
+#include <dlib/image_processing/shape_predictor.h>
+
+#include "face/detect/zr_dlib_adapters.h"
+#include "image/zr_image.h"
+
+struct ZR_HogDetector {
+  dlib::frontal_face_detector m_detector;
+};
+
+// The predictor's data in dlib's own types, in the order of dlib's shape predictor (the record
+// holds them as shape, anchors, deltas, forests).
+struct ZR_LandmarkPredictor {
+  dlib::matrix<float, 0, 1> m_initial_shape;
+  std::vector<std::vector<dlib::impl::regression_tree>> m_forests;
+  std::vector<std::vector<unsigned long>> m_anchor_idx;
+  std::vector<std::vector<dlib::vector<float, 2>>> m_deltas;
+};
+
+// Copies image into out, top row first (library row d = image row rows - 1 - d), red, green and
+// blue of each pixel; alpha is dropped. An image without pixels gives an empty out.
+void ToDlibImage(const ZR_Image& image, dlib::array2d<dlib::rgb_pixel>& out);
+
+// The system's evaluation of a checked predictor: levels 0..L-1, then floor(L/2)..L-1 again, each
+// level reading its feature pixels with dlib's extraction and adding the leaves its trees reach;
+// the points are mapped into rect and rounded with floor(v + 0.5). Returns rect with the points.
+dlib::full_object_detection RunLandmarkCascade(const ZR_LandmarkPredictor& p,
+                                               const dlib::array2d<dlib::rgb_pixel>& image,
+                                               const dlib::rectangle& rect);
+
+#endif  // FACE_DETECT_INTERNAL_ZR_DLIB_TYPES_H

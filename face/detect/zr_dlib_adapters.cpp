@@ -1,0 +1,169 @@
+// face/detect/zr_dlib_adapters.cpp: the HOG detector's creation and the three fitting entry points.
+// This is the one file that instantiates dlib's HOG scanner (slow to compile). The library's
+// rectangles are top-down with inclusive right and bottom and may reach outside the image; boxes
+// are made in the system's bottom-up normalised frame. Library exceptions become the error text.
+#include "face/detect/zr_dlib_adapters.h"
+
+#include <cmath>
+#include <exception>
+#include <new>
+
+#include "face/detect/internal/dlib_geometry.h"
+#include "face/detect/internal/zr_dlib_types.h"
+#include "image/zr_bilinear.h"
+#include "image/zr_image_exception.h"
+
+namespace {
+
+ZR_NBox BoxOfRect(const dlib::rectangle& r, const ZR_Vector2D& size) {
+  return BoxOfLibraryRect(r.left(), r.top(), r.right(), r.bottom(), size);
+}
+
+// Fits every rectangle on image and appends the model and box of each face whose shape has a
+// layout.
+void FitRects(const std::vector<dlib::rectangle>& rects,
+              const dlib::array2d<dlib::rgb_pixel>& image, const ZR_LandmarkPredictor& p,
+              const ZR_Vector2D& size, ZR_List<ZR_AnnoModel2D>& models, ZR_List<ZR_NBox>& boxes) {
+  for (const dlib::rectangle& r : rects) {
+    ZR_AnnoModel2D model;
+    if (!ShapeToAnnoModel(RunLandmarkCascade(p, image, r), model, size)) continue;
+    models.Add(model);
+    boxes.Add(BoxOfRect(r, size));
+  }
+}
+
+}  // namespace
+
+void ToDlibImage(const ZR_Image& image, dlib::array2d<dlib::rgb_pixel>& out) {
+  if (image.Block() == nullptr || image.m_rows < 1 || image.m_cols < 1) {
+    out.clear();
+    return;
+  }
+  const int rows = image.m_rows, cols = image.m_cols;
+  out.set_size(rows, cols);
+  for (int d = 0; d < rows; ++d) {
+    const ZR_Colour* src = image[image.m_row_lo + rows - 1 - d] + image.m_col_lo;
+    for (int c = 0; c < cols; ++c) out[d][c] = dlib::rgb_pixel(src[c].r, src[c].g, src[c].b);
+  }
+}
+
+ZR_HogDetector* CreateFaceDetector(std::string& error) {
+  try {
+    auto* d = new ZR_HogDetector;
+    d->m_detector = dlib::get_frontal_face_detector();
+    return d;
+  } catch (const std::exception& e) {
+    error = e.what();
+    return nullptr;
+  }
+}
+
+void DeleteFaceDetector(ZR_HogDetector* d) {
+  delete d;
+}
+
+bool DLIB_FitLandmarks(const ZR_Image& image, ZR_List<ZR_AnnoModel2D>& models,
+                       ZR_List<ZR_NBox>& boxes, ZR_HogDetector* d, const ZR_LandmarkPredictor* p,
+                       ZR_String& error) {
+  if (d == nullptr || p == nullptr) {
+    error = "DLIB_FitLandmarks() detector or landmark model pointer is NULL";
+    return false;
+  }
+  const ZR_Vector2D size = image.GetSize();
+  models.Clear();
+  boxes.Clear();
+  try {
+    dlib::array2d<dlib::rgb_pixel> copy;
+    ToDlibImage(image, copy);
+    if (copy.size() == 0) return false;
+    FitRects(d->m_detector(copy, 0.0), copy, *p, size, models, boxes);
+    return models.m_count != 0;
+  } catch (const std::exception& e) {
+    error = e.what();
+    return false;
+  }
+}
+
+bool DLIB_FitLandmarksHalfSize(const ZR_Image& image, ZR_List<ZR_AnnoModel2D>& models,
+                               ZR_List<ZR_NBox>& boxes, ZR_HogDetector* d,
+                               const ZR_LandmarkPredictor* p, ZR_String& error) {
+  if (d == nullptr || p == nullptr) {
+    error = "DLIB_FitLandmarks() detector or landmark model pointer is NULL";
+    return false;
+  }
+  const ZR_Vector2D size = image.GetSize();
+  models.Clear();
+  boxes.Clear();
+  // The half-size copy needs 2 x 2 pixels; smaller images have no face to find at half size.
+  if (image.Block() == nullptr || image.m_rows < 4 || image.m_cols < 4) return false;
+  try {
+    ZR_Image half(image);
+    half.ResizeImage(unsigned(image.m_rows / 2), unsigned(image.m_cols / 2), true);
+    dlib::array2d<dlib::rgb_pixel> half_copy, copy;
+    ToDlibImage(half, half_copy);
+    ToDlibImage(image, copy);
+    std::vector<dlib::rectangle> rects = d->m_detector(half_copy, 0.0);
+    for (dlib::rectangle& r : rects)
+      r = dlib::rectangle(r.left() * 2, r.top() * 2, r.right() * 2, r.bottom() * 2);
+    FitRects(rects, copy, *p, size, models, boxes);
+    return models.m_count != 0;
+  } catch (const std::exception& e) {
+    error = e.what();
+    return false;
+  } catch (const ZR_ImageException&) {
+    return false;  // an image the resampler refuses: no face at half size
+  }
+}
+
+bool DLIB_FitLandmarksToBoxes(const ZR_Image& image, ZR_List<ZR_NBox>& boxes,
+                              ZR_List<ZR_AnnoModel2D>& models, ZR_HogDetector* d,
+                              const ZR_LandmarkPredictor* p, ZR_String& error) {
+  if (d == nullptr || p == nullptr) {
+    error = "DLIB_FitLandmarksToBoxes() detector or landmark model pointer is NULL";
+    return false;
+  }
+  models.Clear();
+  ZR_List<ZR_NBox> confirmed;
+  try {
+    dlib::array2d<dlib::rgb_pixel> copy;
+    ToDlibImage(image, copy);
+    if (copy.size() == 0) {
+      boxes = confirmed;
+      return false;
+    }
+    ZR_Bilinear<ZR_Colour> sampler(image);
+    const ZR_Vector2D size = image.GetSize();
+    dlib::array2d<dlib::rgb_pixel> patch;
+    for (uint32_t k = 0; k < boxes.m_count; ++k) {
+      zr_patch_geometry g;
+      if (!PatchGeometry(boxes[k], image.m_rows, image.m_cols, g)) continue;  // no area: skip
+      patch.set_size(kZrPatchRows, g.cols);
+      for (int r = 0; r < kZrPatchRows; ++r)
+        for (long j = 0; j < g.cols; ++j) {
+          const ZR_Colour s = sampler.Sample(ZR_Vector2D(
+              float(j) * g.step + g.col0, float(kZrPatchRows - 1 - r) * g.step + g.row0));
+          patch[r][j] = dlib::rgb_pixel(s.r, s.g, s.b);
+        }
+      const std::vector<dlib::rectangle> rects = d->m_detector(patch, 0.0);
+      if (rects.empty()) continue;
+      const dlib::rectangle& hit = rects[0];
+      long left, right, top, bottom;
+      if (!PatchToImage(hit.left(), g.step, g.col0, left) ||
+          !PatchToImage(hit.right(), g.step, g.col0, right) ||
+          !PatchToImage(hit.top(), g.step, g.top, top) ||
+          !PatchToImage(hit.bottom(), g.step, g.top, bottom))
+        continue;
+      const dlib::rectangle rect(left, top, right, bottom);
+      ZR_AnnoModel2D model;
+      if (!ShapeToAnnoModel(RunLandmarkCascade(*p, copy, rect), model, size)) continue;
+      models.Add(model);
+      confirmed.Add(BoxOfRect(rect, size));
+    }
+    boxes = confirmed;
+    return models.m_count != 0;
+  } catch (const std::exception& e) {
+    error = e.what();
+    boxes = confirmed;
+    return false;
+  }
+}
