@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "image/image_limits.h"
+#include "image/internal/grid_sampler.h"
 #include "image/internal/resample_support.h"
 #include "image/zr_bilinear.h"
 #include "image/zr_image_exception.h"
@@ -100,17 +101,16 @@ void ZR_Image::ResizeImage(unsigned new_rows, unsigned new_cols, bool smooth) {
     const float f = (float(rows) / float(new_rows) + float(cols) / float(new_cols)) * 0.5f;
     if (smooth) Smooth(f * 0.125f, int(ZR_RoundHalfAway(f * 0.5f)));
   }
-  ZR_Bilinear<ZR_Colour> sampler(*this);
-  if (m_background != nullptr) sampler.m_outside = *m_background;
-  std::vector<float> xs(new_cols);
+  std::vector<float> xs(new_cols), ys(new_rows);
   for (uint32_t j = 0; j < new_cols; ++j)
     xs[j] = ((float(j) + 0.5f) / float(new_cols)) * float(cols);
-  for (int32_t i = 0; i < int32_t(new_rows); ++i) {
-    const float y = ((float(i) + 0.5f) / float(new_rows)) * float(rows);
-    ZR_Colour* out = resized[i];
-    for (int32_t j = 0; j < int32_t(new_cols); ++j)
-      out[j] = sampler.Sample(ZR_Vector2D(xs[size_t(j)], y));
-  }
+  for (uint32_t i = 0; i < new_rows; ++i)
+    ys[i] = ((float(i) + 0.5f) / float(new_rows)) * float(rows);
+  // The sampler's own outside colour unless the image names one (bounds that do not start at 0
+  // can put centres outside).
+  const ZR_Colour outside =
+      m_background != nullptr ? *m_background : ZR_Bilinear<ZR_Colour>(*this).m_outside;
+  ZR_SampleGrid(*this, xs, ys, outside, resized);
   ZR_TakePixels(*this, resized);
   m_quality = 100;
   m_text = kZrImageNotice;
