@@ -5,6 +5,7 @@
 #include "image/internal/grid_sampler.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 
 #include "image/zr_bilinear.h"
@@ -16,12 +17,13 @@
 namespace {
 
 // One axis of the grid: the two neighbours of every point and the weight of the second. A point
-// outside gets a harmless cell (the first pixel, weight 0) and inside 0.
+// outside gets a harmless cell (the first pixel or two, weight 0) and inside 0.
 struct zr_axis {
   std::vector<int32_t> i0, i1;
   std::vector<float> w;
   std::vector<char> inside;
   std::vector<int32_t> outside;  // the points outside, ascending
+  bool adjacent = true;          // i1 = i0 + 1 for every point
 };
 
 template <bool kColumns>
@@ -40,9 +42,11 @@ void FindCells(const ZR_Bilinear<ZR_Colour>& sampler, const std::vector<float>& 
                                  : sampler.RowCell(points[j], i0, i1, w);
     if (!inside) {
       axis.outside.push_back(int32_t(j));
-      i0 = i1 = lo;
+      i0 = lo;
+      i1 = kColumns ? std::min(lo + 1, sampler.m_col_hi) : lo;
       w = 0;
     }
+    axis.adjacent = axis.adjacent && i1 == i0 + 1;
     axis.inside[j] = inside ? 1 : 0;
     axis.i0[j] = i0;
     axis.i1[j] = i1;
@@ -72,27 +76,76 @@ inline ZR_Colour RoundToBytes(__m128 v) {
   return out;
 }
 
-void SampleRow(const ZR_Bilinear<ZR_Colour>& sampler, const zr_axis& cols, int32_t r0, int32_t r1,
-               float row_w, ZR_Colour* out) {
+// The column weights broadcast to the four channels, made once per grid: per column the weight
+// of the second neighbour, then 1 - it.
+struct zr_column_weights {
+  struct alignas(16) zr_pair {
+    float w[4], u[4];
+  };
+  std::vector<zr_pair> pairs;
+  explicit zr_column_weights(const zr_axis& cols) : pairs(cols.w.size()) {
+    for (size_t j = 0; j < pairs.size(); ++j)
+      for (int k = 0; k < 4; ++k) {
+        pairs[j].w[k] = cols.w[j];
+        pairs[j].u[k] = 1 - cols.w[j];
+      }
+  }
+};
+
+// The two pixels p[0] and p[1] as four channels each (one 8-byte load).
+inline void ChannelPair(const ZR_Colour* p, __m128& first, __m128& second) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i words = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
+  first = _mm_cvtepi32_ps(_mm_unpacklo_epi16(words, zero));
+  second = _mm_cvtepi32_ps(_mm_unpackhi_epi16(words, zero));
+}
+
+// kAdjacent: every column's second neighbour follows its first, so both come in one load.
+template <bool kAdjacent>
+void SampleRow(const ZR_Bilinear<ZR_Colour>& sampler, const zr_axis& cols,
+               const zr_column_weights& weights, int32_t r0, int32_t r1, float row_w,
+               ZR_Colour* out) {
   const ZR_Colour* top = sampler.m_rows[r0];
   const ZR_Colour* bottom = sampler.m_rows[r1];
   const __m128 wy = _mm_set1_ps(row_w), uy = _mm_set1_ps(1 - row_w);
   const size_t n = cols.w.size();
   for (size_t j = 0; j < n; ++j) {
     const int32_t c0 = cols.i0[j], c1 = cols.i1[j];
-    const __m128 wx = _mm_set1_ps(cols.w[j]), ux = _mm_set1_ps(1 - cols.w[j]);
-    // The terms of Blend in its order, each (pixel * x weight) * y weight: (r0,c0), (r0,c1),
-    // (r1,c1), (r1,c0), summed from the left.
-    __m128 v = _mm_mul_ps(_mm_mul_ps(Channels(top[c0]), ux), uy);
-    v = _mm_add_ps(v, _mm_mul_ps(_mm_mul_ps(Channels(top[c1]), wx), uy));
-    v = _mm_add_ps(v, _mm_mul_ps(_mm_mul_ps(Channels(bottom[c1]), wx), wy));
-    v = _mm_add_ps(v, _mm_mul_ps(_mm_mul_ps(Channels(bottom[c0]), ux), wy));
+    const __m128 wx = _mm_load_ps(weights.pairs[j].w), ux = _mm_load_ps(weights.pairs[j].u);
+    __m128 a, b, c, d;  // (r0,c0), (r0,c1), (r1,c1), (r1,c0)
+    if (kAdjacent) {
+      ChannelPair(top + c0, a, b);
+      ChannelPair(bottom + c0, d, c);
+    } else {
+      a = Channels(top[c0]);
+      b = Channels(top[c1]);
+      c = Channels(bottom[c1]);
+      d = Channels(bottom[c0]);
+    }
+    // The terms of Blend in its order, each (pixel * x weight) * y weight, summed from the left.
+    __m128 v = _mm_mul_ps(_mm_mul_ps(a, ux), uy);
+    v = _mm_add_ps(v, _mm_mul_ps(_mm_mul_ps(b, wx), uy));
+    v = _mm_add_ps(v, _mm_mul_ps(_mm_mul_ps(c, wx), wy));
+    v = _mm_add_ps(v, _mm_mul_ps(_mm_mul_ps(d, ux), wy));
     out[j] = RoundToBytes(v);
   }
 }
+
+void SampleRow(const ZR_Bilinear<ZR_Colour>& sampler, const zr_axis& cols,
+               const zr_column_weights& weights, int32_t r0, int32_t r1, float row_w,
+               ZR_Colour* out) {
+  if (cols.adjacent)
+    SampleRow<true>(sampler, cols, weights, r0, r1, row_w, out);
+  else
+    SampleRow<false>(sampler, cols, weights, r0, r1, row_w, out);
+}
 #else
-void SampleRow(const ZR_Bilinear<ZR_Colour>& sampler, const zr_axis& cols, int32_t r0, int32_t r1,
-               float row_w, ZR_Colour* out) {
+struct zr_column_weights {
+  explicit zr_column_weights(const zr_axis&) {}
+};
+
+void SampleRow(const ZR_Bilinear<ZR_Colour>& sampler, const zr_axis& cols,
+               const zr_column_weights&, int32_t r0, int32_t r1, float row_w, ZR_Colour* out) {
   const size_t n = cols.w.size();
   for (size_t j = 0; j < n; ++j)
     out[j] = sampler.Blend(r0, r1, row_w, cols.i0[j], cols.i1[j], cols.w[j]);
@@ -108,13 +161,14 @@ void ZR_SampleGrid(const ZR_Array2D<ZR_Colour>& src, const std::vector<float>& x
   zr_axis cols, rows;
   FindCells<true>(sampler, xs, cols);
   FindCells<false>(sampler, ys, rows);
+  const zr_column_weights weights(cols);
   for (size_t i = 0; i < ys.size(); ++i) {
     ZR_Colour* out = dst[int32_t(i)];
     if (rows.inside[i] == 0) {
       for (size_t j = 0; j < xs.size(); ++j) out[j] = outside;
       continue;
     }
-    SampleRow(sampler, cols, rows.i0[i], rows.i1[i], rows.w[i], out);
+    SampleRow(sampler, cols, weights, rows.i0[i], rows.i1[i], rows.w[i], out);
     for (const int32_t j : cols.outside) out[j] = outside;
   }
 }
