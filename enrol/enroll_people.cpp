@@ -1,10 +1,14 @@
 // enrol/enroll_people.cpp: EnrollPeople, the enrolment loop on the main thread. The driver alone
-// touches the workers' inputs, the batch, the gallery and the log; a worker's record is read only
-// after the turn's wait has seen the finished events of every worker given a person.
+// touches the workers' inputs, the batch list, the gallery and the log; the workers share only
+// the batch's queue, and a record is read only after the batch's one wait has seen the finished
+// events of every worker given the queue.
 #include "enrol/enroll_people.h"
 
 #include <chrono>
 #include <iostream>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "core/zr_system_probe.h"
 #include "enrol/enroll_thread.h"
@@ -42,6 +46,32 @@ class WorkerArray {
  private:
   ZR_Array<EnrollThread*> m_workers;
 };
+
+// Initialises every worker whose thread and events came up, each on a thread of its own (inline
+// when the system refuses one), and returns who is ready. A worker without a running thread would
+// never report a job, so it counts as failed.
+std::vector<char> InitWorkers(WorkerArray& workers, const ZR_String& Data_Dir,
+                              const ZR_LandmarkFitter& fitter, const ZR_SQliteGallery& gallery) {
+  const uint32_t n = workers.All().m_count;
+  std::vector<char> ready(n, 0);  // one byte each: the loaders write their own flags at once
+  std::vector<std::thread> loaders;
+  loaders.reserve(n);
+  for (uint32_t i = 0; i < n; ++i) {
+    EnrollThread& worker = workers[i];
+    if (worker.m_thread == nullptr || worker.m_error_text.m_length != 1) continue;
+    char& flag = ready[i];
+    auto init = [&worker, &flag, &Data_Dir, &fitter, &gallery] {
+      flag = worker.Init(Data_Dir, fitter, gallery) ? 1 : 0;
+    };
+    try {
+      loaders.emplace_back(init);
+    } catch (const std::system_error&) {
+      init();
+    }
+  }
+  for (std::thread& loader : loaders) loader.join();
+  return ready;
+}
 
 // Writes line to the log, then the console, each ended and flushed.
 void Say(std::ostream& log, std::ostream& console, const ZR_String& line) {
@@ -99,18 +129,18 @@ void EnrollPeople(const ZR_String& Data_Dir, std::ostream& log, ZR_List<ZR_Perso
       << ZR_PEOPLE_PER_THREAD << " people per thread " << std::endl;
   console << "Enrolling " << image_total << " images, using " << u << " threads, "
           << ZR_PEOPLE_PER_THREAD << " people per thread " << std::endl;
+  // The models load on all workers at once; the texts still come in worker order and stop at the
+  // first worker that failed, as if they had loaded one after the other.
+  const std::vector<char> ready = InitWorkers(workers, Data_Dir, fitter, gallery);
   for (uint32_t i = 0; i < u; ++i) {
-    EnrollThread& worker = workers[i];
-    // A worker whose thread or events did not come up would never report a job.
-    const bool started = worker.m_thread != nullptr && worker.m_error_text.m_length == 1;
-    if (!started || !worker.Init(Data_Dir, fitter, gallery)) {
+    if (ready[i] == 0) {
       workers.Delete();
       Say(log, console,
           ZR_String("Failed to initialize thread ") + ZR_String(int(i)) + " from " + Data_Dir);
       return;
     }
     Say(log, console, ZR_String("Initialized thread ") + ZR_String(int(i)) + " successfully ");
-    worker.m_image_folder = Image_Dir;
+    workers[i].m_image_folder = Image_Dir;
   }
 
   const auto start = std::chrono::steady_clock::now();
@@ -118,36 +148,41 @@ void EnrollPeople(const ZR_String& Data_Dir, std::ostream& log, ZR_List<ZR_Perso
   uint32_t dispatched = 0;
   ZR_EnrolTally tally;
   bool stopped = false;
-  for (uint64_t k = 0; k < people.m_count && !stopped;) {
+  for (uint32_t k = 0; k < people.m_count && !stopped;) {
+    const uint32_t left = people.m_count - k;
+    const uint32_t n = left < batch_size ? left : batch_size;
+    PrintProgress(console, dispatched, image_total, SecondsSince(start), tally.m_errors);
+    // Every record exists before any worker runs: the list never moves an element as it grows,
+    // but the workers must not see it grow.
     ZR_List<ZR_AddPersonFRT> batch(batch_size);
-    if (k % batch_size == 0)
-      PrintProgress(console, dispatched, image_total, SecondsSince(start), tally.m_errors);
-    for (uint32_t turn = 0; turn < ZR_PEOPLE_PER_THREAD && !stopped; ++turn) {
-      uint32_t given = 0;
-      for (uint32_t t = 0; t < u; ++t, ++k) {
-        if (k >= people.m_count) continue;
-        EnrollThread& worker = workers[t];
-        const ZR_PersonList& person = people[uint32_t(k)];
-        batch.Add(ZR_AddPersonFRT());
-        worker.m_person = &person;
-        worker.m_result = &batch[batch.m_count - 1];
-        dispatched += person.m_images.m_count;
-        ++given;
-        if (worker.m_thread != nullptr) {
-          ZR_ResetEvent(worker.lockedEvent);
-          ZR_SetEvent(worker.runEvent);
-        }
-      }
-      if (WaitForRound(workers.All(), given)) continue;
-      // Only a fault of the driver gets here. Reading records that may still be written is
-      // not safe: stop every worker (each after its running job) and end the dealing.
+    for (uint32_t i = 0; i < n; ++i) {
+      batch.Add(ZR_AddPersonFRT());
+      dispatched += people[k + i].m_images.m_count;
+    }
+    EnrollQueue queue;
+    queue.people = &people;
+    queue.first = k;
+    queue.records = &batch;
+    queue.count = n;
+    const uint32_t busy = n < u ? n : u;
+    for (uint32_t t = 0; t < busy; ++t) {
+      EnrollThread& worker = workers[t];
+      worker.m_queue = &queue;
+      ZR_ResetEvent(worker.lockedEvent);
+      ZR_SetEvent(worker.runEvent);
+    }
+    if (!WaitForRound(workers.All(), busy)) {
+      // Only a fault of the driver gets here. Stopping joins each worker after its job, which
+      // ends only when the queue is empty, so every record is complete before it is read.
       const uint32_t error = ZR_GetLastError();
       workers.Stop();
       Say(log, console,
           ZR_String("WaitForRound() Error! wait failed with error ") + ZR_String(int(error)));
       stopped = true;
     }
+    for (uint32_t t = 0; t < busy; ++t) workers[t].m_queue = nullptr;
     StoreAndLogBatch(gallery, batch, log, tally);
+    k += n;
   }
   PrintProgress(console, dispatched, image_total, SecondsSince(start), tally.m_errors);
   console << std::endl;

@@ -1,6 +1,6 @@
 // enrol/enroll_people.h: the enrolment driver on the main thread: one worker per logical
-// processor, people dealt out in batches of 12 per worker and turn by turn, each batch stored in
-// the gallery as one unit and logged, then the totals and the copies of the failed images.
+// processor, people handed out in batches of 12 per worker, each batch stored in the gallery as
+// one unit and logged, then the totals and the copies of the failed images.
 #ifndef ENROL_ENROLL_PEOPLE_H
 #define ENROL_ENROLL_PEOPLE_H
 
@@ -27,6 +27,14 @@ constexpr uint32_t ZR_PEOPLE_PER_THREAD = 12;
 // get the texts of the run; the gallery gets the people, images and templates batch by batch; the
 // failed images are copied from their full paths to Data_Dir + "/FR/FailedImages/" + stamp + "/"
 // + message + "/". Everything is owned by the caller; the workers are gone on return.
+// Scheduling differs from a deal of 12 lockstep turns per batch, and only in timing:
+//  - the workers load their models at the same time (start-up no longer grows with their
+//    number); the "Initialized thread" lines still come in worker order, up to the first failure;
+//  - within a batch every worker claims the next unstarted person from the batch's EnrollQueue
+//    and the driver waits once per batch, so no worker idles while another works through a
+//    person with many images. The batch, its records in person order, its one store, every
+//    text and the points where the progress line is printed are those of the turn-by-turn deal;
+//    which worker enrols which person is not observable.
 void EnrollPeople(const ZR_String& Data_Dir, std::ostream& log, ZR_List<ZR_PersonList>& people,
                   ZR_LandmarkFitter& fitter, ZR_SQliteGallery& gallery, uint32_t image_total,
                   const ZR_String& Image_Dir, const ZR_String& stamp);

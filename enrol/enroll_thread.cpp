@@ -30,14 +30,16 @@ bool ReadModelFile(const ZR_String& path, Read read) {
 }  // namespace
 
 EnrollThread::EnrollThread()
-    : m_fitter(nullptr), m_gallery(nullptr), m_person(nullptr), m_result(nullptr) {}
+    : m_fitter(nullptr), m_gallery(nullptr), m_person(nullptr), m_result(nullptr),
+      m_queue(nullptr) {}
 
 EnrollThread::EnrollThread(std::ostream& console)
     : ZR_Thread(console),
       m_fitter(nullptr),
       m_gallery(nullptr),
       m_person(nullptr),
-      m_result(nullptr) {}
+      m_result(nullptr),
+      m_queue(nullptr) {}
 
 EnrollThread::~EnrollThread() {
   StopThread();
@@ -66,6 +68,23 @@ void EnrollThread::AddError(const char* message, const ZR_String& name, const ZR
 }
 
 void EnrollThread::DoWork() {
+  if (m_queue == nullptr) {
+    EnrolPerson();
+    return;
+  }
+  EnrollQueue& queue = *m_queue;
+  if (queue.people == nullptr || queue.records == nullptr) return;
+  // Relaxed suffices: the claim only has to be unique; the inputs were published by runEvent
+  // and the records are handed back through finEvent.
+  for (uint32_t i = queue.next.fetch_add(1, std::memory_order_relaxed); i < queue.count;
+       i = queue.next.fetch_add(1, std::memory_order_relaxed)) {
+    m_person = &(*queue.people)[queue.first + i];
+    m_result = &(*queue.records)[i];
+    EnrolPerson();
+  }
+}
+
+void EnrollThread::EnrolPerson() {
   if (m_person == nullptr || m_fitter == nullptr || m_gallery == nullptr || m_result == nullptr)
     return;
   ZR_AddPersonFRT& record = *m_result;

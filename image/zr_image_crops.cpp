@@ -8,8 +8,8 @@
 
 #include "annotation/zr_anno_model2d.h"
 #include "image/internal/crop_region.h"
+#include "image/internal/grid_sampler.h"
 #include "image/internal/resample_support.h"
-#include "image/zr_bilinear.h"
 
 namespace {
 
@@ -17,38 +17,19 @@ constexpr int32_t kThumbnailRows = 96;
 constexpr int32_t kRegionRows = 600;
 constexpr ZR_Colour kOpaqueBlack = {0, 0, 0, 255};
 
-// Fills dst (out_rows x cols_out, from 0) with the samples of the region origin..corner of src.
-// The grid is separable: each column's cell and weight are found once, each row's once per row,
-// and every pixel blends exactly as ZR_Bilinear::Sample would at its point.
+// Fills dst (its rows x cols, from 0) with the samples of the region origin..corner of src at
+// the centres of dst's pixels.
 void SampleRegion(const ZR_Image& src, const ZR_Vector2D& origin, const ZR_Vector2D& corner,
                   const ZR_Colour& outside, ZR_Array2D<ZR_Colour>& dst) {
-  struct zr_cell {
-    int32_t i0, i1;
-    float w;
-    bool inside;
-  };
   const ZR_Vector2D s = corner - origin;
   const int32_t out_rows = dst.m_rows, out_cols = dst.m_cols;
   const float cols = float(src.m_cols), rows = float(src.m_rows);
-  const ZR_Bilinear<ZR_Colour> sampler(src);
-  std::vector<zr_cell> xs(static_cast<size_t>(out_cols));
-  for (int32_t j = 0; j < out_cols; ++j) {
-    const float x = (((float(j) + 0.5f) / float(out_cols)) * s.x + origin.x) * cols;
-    zr_cell& cell = xs[size_t(j)];
-    cell.inside = sampler.ColumnCell(x, cell.i0, cell.i1, cell.w);
-  }
-  for (int32_t i = 0; i < out_rows; ++i) {
-    const float y = (((float(i) + 0.5f) / float(out_rows)) * s.y + origin.y) * rows;
-    zr_cell row{0, 0, 0.0f, false};
-    row.inside = sampler.RowCell(y, row.i0, row.i1, row.w);
-    ZR_Colour* out = dst[i];
-    for (int32_t j = 0; j < out_cols; ++j) {
-      const zr_cell& col = xs[size_t(j)];
-      out[j] = row.inside && col.inside
-                   ? sampler.Blend(row.i0, row.i1, row.w, col.i0, col.i1, col.w)
-                   : outside;
-    }
-  }
+  std::vector<float> xs(static_cast<size_t>(out_cols)), ys(static_cast<size_t>(out_rows));
+  for (int32_t j = 0; j < out_cols; ++j)
+    xs[size_t(j)] = (((float(j) + 0.5f) / float(out_cols)) * s.x + origin.x) * cols;
+  for (int32_t i = 0; i < out_rows; ++i)
+    ys[size_t(i)] = (((float(i) + 0.5f) / float(out_rows)) * s.y + origin.y) * rows;
+  ZR_SampleGrid(src, xs, ys, outside, dst);
 }
 
 // The annotation's points, present and with at least one point; null otherwise.

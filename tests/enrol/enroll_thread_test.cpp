@@ -89,6 +89,44 @@ TEST(EnrollWorkerThreads, ImagesThatFailToLoadLeaveAnEmptyRecord) {
   }
 }
 
+// Three workers share one queue of people with 1 or 6 images each (none loads): every person of
+// the batch range gets exactly its own record, in person order, whoever takes it.
+TEST(EnrollWorkerThreads, WorkersSharingAQueueFillEachRecordOnce) {
+  ZR_DataFolder data;
+  ZR_SQliteGallery gallery;
+  ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str()));
+  ZR_LandmarkFitter fitter;
+  ZR_List<ZR_PersonList> people;
+  for (int32_t p = 0; p < 25; ++p) {
+    std::vector<std::string> paths(p % 4 == 0 ? 6 : 1);
+    for (size_t i = 0; i < paths.size(); ++i)
+      paths[i] = data.Path() + "/" + std::to_string(p) + "_" + std::to_string(i) + ".jpg";
+    people.Add(Person(p, paths));
+  }
+  ZR_List<ZR_AddPersonFRT> records(20);
+  for (int i = 0; i < 20; ++i) records.Add(ZR_AddPersonFRT());
+  EnrollQueue queue;
+  queue.people = &people;
+  queue.first = 3;
+  queue.records = &records;
+  queue.count = 20;
+  EnrollThread workers[3];
+  for (EnrollThread& worker : workers) {
+    worker.Init((data.Path() + "/missing").c_str(), fitter, gallery);  // keeps fitter and gallery
+    worker.m_queue = &queue;
+    ZR_ResetEvent(worker.lockedEvent);
+    ZR_SetEvent(worker.runEvent);
+  }
+  for (EnrollThread& worker : workers)
+    ASSERT_EQ(ZR_WAIT_OBJECT_0, ZR_WaitForSingle(worker.finEvent, kGenerousMs));
+  for (uint32_t i = 0; i < 20; ++i) {
+    const ZR_PersonList& person = people[3 + i];
+    EXPECT_EQ(person.m_id, records[i].m_person_id) << i;
+    EXPECT_EQ(person.m_images.m_count, records[i].m_errors.m_count) << i;
+    EXPECT_EQ(person.m_images.m_count, records[i].m_image_names.m_count) << i;
+  }
+}
+
 // A worker whose models do not load ends the run before any image, on the log and the console.
 TEST(EnrollWorkerThreads, DriverStopsAtAWorkerWithoutModels) {
   ZR_DataFolder data;

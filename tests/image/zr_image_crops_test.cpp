@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "annotation/zr_anno_model2d.h"
+#include "image/zr_bilinear.h"
 
 namespace {
 
@@ -36,6 +37,22 @@ bool SamePixels(const ZR_Image& a, const ZR_Image& b) {
       if (p.r != q.r || p.g != q.g || p.b != q.b || p.a != q.a) return false;
     }
   return true;
+}
+
+// Every channel a scrambled byte, 255 and 0 included, so blends land on halves and saturate.
+ZR_Image Scrambled(int rows, int cols) {
+  ZR_Image image(rows, cols);
+  uint32_t x = 12345;
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < cols; ++c) {
+      uint8_t v[4];
+      for (uint8_t& b : v) {
+        x = x * 1103515245u + 12345u;
+        b = (x >> 16) % 7 == 0 ? 255 : uint8_t(x >> 23);
+      }
+      image[r][c] = ZR_Colour{v[0], v[1], v[2], v[3]};
+    }
+  return image;
 }
 
 bool IsBlack(const ZR_Colour& c) {
@@ -162,6 +179,51 @@ TEST(ZrImageCrops, DegenerateRegionsFailWithNothingChanged) {
   EXPECT_FALSE(empty.CropRegion(dest, ZR_Vector2D(0, 0), ZR_Vector2D(1, 1)));
   EXPECT_FALSE(empty.CropThumbnail(ZR_Vector2D(0, 0), ZR_Vector2D(1, 1)));
   EXPECT_EQ(0u, dest.m_count);
+}
+
+// Each crop pixel computed on its own through ZR_Bilinear::Sample at the centre of the new pixel:
+// the grid sampler must give exactly these bytes, inside, across every border and over 1-pixel
+// sources and images whose bounds do not start at 0.
+TEST(ZrImageCrops, MatchPerPixelSamplesExactly) {
+  ZR_Colour background{1, 2, 3, 4};
+  const struct {
+    int rows, cols, row_lo, col_lo;
+    ZR_Vector2D origin, corner;
+  } cases[] = {
+      {40, 30, 0, 0, {0.1f, 0.2f}, {0.7f, 0.9f}},     {40, 30, 0, 0, {-0.3f, -0.2f}, {0.4f, 0.5f}},
+      {40, 30, 0, 0, {0.6f, 0.7f}, {1.4f, 1.3f}},     {40, 30, 0, 0, {-1, -1}, {2, 2}},
+      {150, 150, 0, 0, {0.2f, 0.15f}, {0.8f, 0.95f}}, {1, 7, 0, 0, {-0.5f, -0.5f}, {1.5f, 1.5f}},
+      {7, 1, 0, 0, {-0.5f, -0.5f}, {1.5f, 1.5f}},     {1, 1, 0, 0, {0, 0}, {1, 1}},
+      {9, 11, -2, 3, {0.1f, 0.1f}, {0.9f, 0.8f}},
+  };
+  for (const auto& c : cases) {
+    ZR_Image source;
+    source.Resize(c.row_lo, c.row_lo + c.rows - 1, c.col_lo, c.col_lo + c.cols - 1);
+    const ZR_Image texture = Scrambled(c.rows, c.cols);
+    for (int r = 0; r < c.rows; ++r)
+      for (int col = 0; col < c.cols; ++col)
+        source[r + c.row_lo][col + c.col_lo] = texture[r][col];
+    ZR_Image region, thumb = source;
+    thumb.m_background = &background;
+    ASSERT_TRUE(source.CropRegion(region, c.origin, c.corner));
+    ASSERT_TRUE(thumb.CropThumbnail(c.origin, c.corner));
+    for (const ZR_Image* crop : {&region, &thumb}) {
+      ZR_Bilinear<ZR_Colour> sampler(source);
+      sampler.m_outside = crop == &thumb ? background : ZR_Colour{0, 0, 0, 255};
+      const ZR_Vector2D s = c.corner - c.origin;
+      ZR_Image expected(crop->m_rows, crop->m_cols);
+      for (int i = 0; i < crop->m_rows; ++i)
+        for (int j = 0; j < crop->m_cols; ++j) {
+          const float x = (((float(j) + 0.5f) / float(crop->m_cols)) * s.x + c.origin.x) *
+                          float(c.cols);
+          const float y = (((float(i) + 0.5f) / float(crop->m_rows)) * s.y + c.origin.y) *
+                          float(c.rows);
+          expected[i][j] = sampler.Sample(ZR_Vector2D(x, y));
+        }
+      EXPECT_TRUE(SamePixels(expected, *crop))
+          << c.rows << " x " << c.cols << (crop == &thumb ? " thumbnail" : " region");
+    }
+  }
 }
 
 TEST(ZrImageCrops, RegionIntoItselfCropsTheOriginal) {
