@@ -1,6 +1,7 @@
 // tests/face/model_file_seeds_test.cpp: the seeds of the model_files fuzz target (first byte: 0
 // "Detectors.data", 1 "IsFace.data", 2 "Landmarks.data") are made by the mirror writers. This
 // test rebuilds them and checks the committed files; ZR_UPDATE_SEEDS=1 rewrites them instead.
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -17,8 +18,9 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 Bytes Seed(uint8_t file, const Bytes& bytes) {
-  Bytes seed = {file};
-  seed.insert(seed.end(), bytes.begin(), bytes.end());
+  Bytes seed(1 + bytes.size());
+  seed[0] = file;
+  std::copy(bytes.begin(), bytes.end(), seed.begin() + 1);
   return seed;
 }
 
