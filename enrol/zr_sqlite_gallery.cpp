@@ -235,6 +235,10 @@ bool ZR_SQliteGallery::BeginBatch() {
   return false;
 }
 
+bool ZR_SQliteGallery::InBatch() const {
+  return m_db != nullptr && sqlite3_get_autocommit(m_db) == 0;
+}
+
 bool ZR_SQliteGallery::EndBatch(bool commit) {
   if (m_db == nullptr) {
     m_error = "EndBatch() m_db=0";

@@ -79,8 +79,9 @@ class ZR_SQliteGallery {
   // fr_table=NULL" or, for an unusable table name, "GetNumTemplatesDB() Error! ...".
   int32_t GetNumTemplatesDB(const char* fr_table);
 
-  // Batch inserts, each in its own transaction (a savepoint inside BeginBatch/EndBatch): any row
-  // that fails rolls back every row of the operation and gives false. Texts: "<op>() m_db=0",
+  // Batch inserts, each in its own transaction (a savepoint inside BeginBatch/EndBatch): the first
+  // row that fails ends the operation (no later row is written), rolls back every row of it and
+  // gives false. Texts: "<op>() m_db=0",
   // "<op>() no people" (an empty batch), "<op>() Prepare Error: " + message, "<op>() SQL error: "
   // + message when BEGIN or END fails (END failing rolls back), and for the first row that
   // failed "<op>() Step Error: " + message, "<op>() Bind Error: " + message (a value SQLite
@@ -105,6 +106,10 @@ class ZR_SQliteGallery {
   // "EndBatch() SQL error: " + message.
   bool BeginBatch();
   bool EndBatch(bool commit);
+  // True while the transaction BeginBatch opened is still open. SQLite ends it by itself when a
+  // statement fails with a full disk, an I/O error or no memory; rows written after that would
+  // each commit on their own.
+  bool InBatch() const;
 
   // Loads every "*.so" directly in the gallery path's folder, in name order, each initialised
   // with folder + "/" + file stem. err becomes "No FR Plugins present in " + folder when there is
