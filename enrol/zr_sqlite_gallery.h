@@ -53,7 +53,12 @@ class ZR_SQliteGallery {
   //     the file or its folder cannot be written ("attempt to write a readonly database");
   //   "OpenDB() SQL error: " + message when a pragma fails (closed);
   //   CreateTables' text (left open);
-  //   each failed CreateFRtable text + "\n" (left open, every plug-in kept).
+  //   "OpenDB() table " + people or images + " lacks column " + column when an existing table
+  //     has not every column the inserts write, or "OpenDB() table " + table + " column " +
+  //     column + " needs a value the inserts do not give" for an extra NOT NULL column without
+  //     a default (left open);
+  //   each failed CreateFRtable text, or the same column texts for an existing template table,
+  //     + "\n" (left open, every plug-in kept).
   // A plug-in that fails to load is no failure of the gallery.
   bool OpenDB(const char* path);
 
