@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "enrol/enroll_image_steps.h"
+#include "enrol/pixel_budget.h"
 #include "enrol/zr_sqlite_gallery.h"
 #include "face/zr_landmark_fitter.h"
 
@@ -100,6 +101,9 @@ void EnrollThread::EnrolImage(uint32_t i, const ZR_DetectionParams& params, ZR_I
   const ZR_String& path = m_person->m_images[i];
   const ZR_String name = GetRelativeImageName(path, m_image_folder);
   const char* step = "Failed to load";
+  // The picture's share of the run's pixel budget is taken once its header gives the size and
+  // given back, with the pixels, when this image is finished.
+  ZR_PixelBudget::Ticket admission(ZR_PixelBudget::ForThisMachine(), &image);
   try {
     if (!image.Load(path.m_text)) {
       AddError(step, name, path);
