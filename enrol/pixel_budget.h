@@ -34,7 +34,9 @@ class ZR_PixelBudget {
   // pictures, at least 256 MiB and at most 1 GiB, at kZrWorkingBytesPerPixel. So 64 M pixels
   // (five 12-megapixel photos at once) from 8 GiB up, 16 M pixels on a small or unknown machine.
   static int64_t CapacityForMemory(uint64_t total_memory);
-  // The process's budget, made on first use with CapacityForMemory of the machine's memory.
+  // The process's budget, made on first use with CapacityForMemory of the machine's memory; that
+  // first use also makes freed blocks from 1 MiB up go back to the system
+  // (ZR_ReturnLargeBlocksOnFree), so that a finished picture's memory is free for the next.
   static ZR_PixelBudget& ForThisMachine();
 
   int64_t Capacity() const { return m_capacity; }

@@ -12,6 +12,7 @@
 #include "core/zr_string.h"
 #include "enrol/enroll_people.h"
 #include "enrol/extract_people.h"
+#include "enrol/pixel_budget.h"
 #include "enrol/run_log.h"
 #include "enrol/run_setup.h"
 #include "enrol/zr_person_list.h"
@@ -78,6 +79,7 @@ void RunEnrollTool(int argc, char** argv, std::ostream& console) {
     return;
   }
   WriteHeaderBlock(log, console, args, log_path, people.m_count, total);
+  ZR_PixelBudget::ForThisMachine();  // set up before the workers start
   EnrollPeople(args.Data_Dir, log, people, fitter, gallery, total, args.Image_Dir, stamp, console);
 }
 
