@@ -17,6 +17,10 @@ class ZR_Image;
 // its grey copies and the detectors' scaled copies (measured: 2.0 GB for an 11000 x 12000 JPEG).
 constexpr int64_t kZrWorkingBytesPerPixel = 16;
 
+// From this many pixels up (a 2000 x 2000 photo) a worker has its detectors drop the buffers
+// sized to the picture once it is finished; below, the next picture's search reuses them.
+constexpr int64_t kZrShedPixels = int64_t{4} << 20;
+
 // ZR_PixelBudget: a count of pixels in flight against a capacity.
 //   Rule: a picture is let in when nothing is in flight (so one picture always runs, however
 //     large) or when it fits beside what is; a worker that already holds pixels is never made to
@@ -53,6 +57,8 @@ class ZR_PixelBudget {
     Ticket& operator=(const Ticket&) = delete;
     ~Ticket() override;
     void Admit(int64_t pixels) override;
+    // The pixels taken so far.
+    int64_t Held() const { return m_held; }
 
    private:
     ZR_PixelBudget& m_budget;
