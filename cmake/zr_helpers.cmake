@@ -26,11 +26,14 @@ function(zr_add_library target)
   endif()
 endfunction()
 
-# zr_add_test_suite(<name> [DIRS d...] LIBS libs...)
+# zr_add_test_suite(<name> [DIRS d...] [THREADS t...] LIBS libs...)
 #   One GoogleTest binary from every *_test.cpp in the listed folders; each test is its own CTest
 #   entry labelled with the suite name. Tests whose name contains "Slow" also get the label slow.
+#   THREADS names every test that starts threads (or runs a program that does), each as a
+#   GoogleTest suite ("ZrThread", all its tests) or a full name ("ZrProcessor.Counts"); they get
+#   the label threads too, which the ThreadSanitizer stage runs (ctest -L threads).
 function(zr_add_test_suite name)
-  cmake_parse_arguments(A "" "TIMEOUT" "DIRS;LIBS" ${ARGN})
+  cmake_parse_arguments(A "" "TIMEOUT" "DIRS;LIBS;THREADS" ${ARGN})
   if(NOT A_DIRS)
     set(A_DIRS .)
   endif()
@@ -55,7 +58,17 @@ function(zr_add_test_suite name)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES LABELS ${name} TIMEOUT ${A_TIMEOUT}
+    TEST_LIST ${name}_TESTS
     DISCOVERY_TIMEOUT 60)
+  if(A_THREADS)
+    # The names are known only once the binary lists them, so the label is set by a script that
+    # CTest reads after the discovered tests.
+    set(ZR_SUITE ${name})
+    set(ZR_THREADS "${A_THREADS}")
+    set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}_threads_label.cmake)
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/zr_threads_label.cmake.in ${script} @ONLY)
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
+  endif()
 endfunction()
 
 # zr_add_fuzz_target(<entry> LIBS libs...)

@@ -25,7 +25,8 @@ const char* StoreBatch(ZR_SQliteGallery& gallery, ZR_List<ZR_AddPersonFRT>& batc
     gallery.EndBatch(false);
     return kImagesFailed;
   }
-  // Each template table writes in a savepoint of its own: one that fails loses only its rows.
+  // Each template table writes in a savepoint of its own: one that fails loses only its rows,
+  // unless SQLite rolled back the whole batch (a full disk): then nothing more is written.
   for (uint32_t j = 0; j < gallery.m_plugins.m_count; ++j) {
     const ZR_String& name = gallery.m_plugins[j]->m_name;
     gallery.m_error = "";
@@ -33,6 +34,7 @@ const char* StoreBatch(ZR_SQliteGallery& gallery, ZR_List<ZR_AddPersonFRT>& batc
     log << "AddToFRTable Failed (" << name.m_text << ")";
     if (gallery.m_error.m_length > 1) log << ": " << gallery.m_error.m_text;
     log << std::endl;
+    if (!gallery.InBatch()) break;
   }
   return gallery.EndBatch(true) ? nullptr : kImagesFailed;
 }

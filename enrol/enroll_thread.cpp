@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "enrol/enroll_image_steps.h"
+#include "enrol/pixel_budget.h"
 #include "enrol/zr_sqlite_gallery.h"
 #include "face/zr_landmark_fitter.h"
 
@@ -25,6 +26,24 @@ bool ReadModelFile(const ZR_String& path, Read read) {
   }
   std::fclose(f);
   return ok;
+}
+
+// The detectors keep their buffers (scaled copies, integral images, feature pyramids) sized to
+// the last picture they searched, so a worker would go on holding a large picture's search
+// (measured: 0.5 GB per worker after an 11000 x 12000 picture). A search of a small blank
+// picture sizes them down again. It finds nothing, and no search reads what an earlier one left
+// (results do not depend on which worker, or after what, an image runs).
+void ShedSearchBuffers(const ZR_LandmarkFitter& fitter, ZR_FaceDetectors& detectors,
+                       const ZR_DetectionParams& params) {
+  ZR_Image blank(240, 320);
+  for (int32_t r = 0; r < blank.m_rows; ++r)
+    for (int32_t c = 0; c < blank.m_cols; ++c) blank[r][c] = ZR_Colour{128, 128, 128, 255};
+  ZR_AnnoModel2D model;
+  ZR_String error;
+  try {
+    fitter.FindAndFit(detectors, blank, params, model, error);
+  } catch (...) {  // only memory is at stake
+  }
 }
 
 }  // namespace
@@ -109,8 +128,13 @@ void EnrollThread::EnrolPerson() {
   ZR_Image image;
   ZR_AnnoModel2D model;
   float best_length = 3.4028235e38f;
-  for (uint32_t i = 0; i < m_person->m_images.m_count; ++i)
+  for (uint32_t i = 0; i < m_person->m_images.m_count; ++i) {
+    // The picture's share of the run's pixel budget is taken once its header gives the size and
+    // given back, with the pixels, when this image is finished.
+    ZR_PixelBudget::Ticket admission(ZR_PixelBudget::ForThisMachine(), &image);
     EnrolImage(i, params, image, model, best_length);
+    if (admission.Held() >= kZrShedPixels) ShedSearchBuffers(*m_fitter, m_detectors, params);
+  }
 }
 
 void EnrollThread::EnrolImage(uint32_t i, const ZR_DetectionParams& params, ZR_Image& image,

@@ -5,7 +5,6 @@
 #include "enrol/run_enroll_tool.h"
 
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 
 #include "core/zr_file_system.h"
@@ -13,6 +12,8 @@
 #include "core/zr_string.h"
 #include "enrol/enroll_people.h"
 #include "enrol/extract_people.h"
+#include "enrol/pixel_budget.h"
+#include "enrol/run_log.h"
 #include "enrol/run_setup.h"
 #include "enrol/zr_person_list.h"
 #include "enrol/zr_sqlite_gallery.h"
@@ -62,10 +63,10 @@ void RunEnrollTool(int argc, char** argv, std::ostream& console) {
     return;
   }
 
-  const ZR_String stamp = MakeTimeStamp();
-  const ZR_String log_path = MakeLogPath(args.Data_Dir, stamp);
-  std::ofstream log;
-  if (!OpenLogFile(log, log_path, console)) return;
+  ZR_String stamp = MakeTimeStamp();
+  ZR_RunLog log(console);
+  if (!log.Open(args.Data_Dir, stamp)) return;
+  const ZR_String& log_path = log.Path();
 
   ZR_List<ZR_PersonList> people(10000);
   const uint32_t total = args.R ? ExtractPeopleOnePerImage(log, console, args.Image_Dir,
@@ -78,6 +79,7 @@ void RunEnrollTool(int argc, char** argv, std::ostream& console) {
     return;
   }
   WriteHeaderBlock(log, console, args, log_path, people.m_count, total);
+  ZR_PixelBudget::ForThisMachine();  // set up before the workers start
   EnrollPeople(args.Data_Dir, log, people, fitter, gallery, total, args.Image_Dir, stamp, console);
 }
 

@@ -55,13 +55,6 @@ ZR_String MakeLogPath(const ZR_String& Data_Dir, const ZR_String& stamp) {
   return Data_Dir + "/Quillbeck_" + stamp + ".log";
 }
 
-bool OpenLogFile(std::ofstream& log, const ZR_String& path, std::ostream& console) {
-  log.open(path.m_text, std::ios::out | std::ios::trunc);
-  if (log.good()) return true;
-  console << "Failed to open log file: " << path.m_text << std::endl;
-  return false;
-}
-
 void WriteHeaderBlock(std::ostream& log, std::ostream& console, const ZR_RunArguments& args,
                       const ZR_String& log_path, uint32_t people, uint32_t images) {
   const std::string dashes = "----------------------";

@@ -4,7 +4,6 @@
 #define ENROL_RUN_SETUP_H
 
 #include <cstdint>
-#include <fstream>
 #include <ostream>
 
 #include "core/zr_string.h"
@@ -34,10 +33,6 @@ ZR_String MakeTimeStamp();
 
 // Data_Dir + "/Quillbeck_" + stamp + ".log", joined as plain text.
 ZR_String MakeLogPath(const ZR_String& Data_Dir, const ZR_String& stamp);
-
-// Opens log for writing at path, created or truncated. Returns false, with
-// "Failed to open log file: " + path on the console, when the stream is not good.
-bool OpenLogFile(std::ofstream& log, const ZR_String& path, std::ostream& console);
 
 // The eight header lines, to the log first, then the same to the console, each ended and flushed.
 void WriteHeaderBlock(std::ostream& log, std::ostream& console, const ZR_RunArguments& args,

@@ -6,7 +6,9 @@
 #include <sqlite3.h>
 
 #include <iostream>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "core/zr_file_system.h"
 #include "enrol/internal/table_name.h"
@@ -47,6 +49,60 @@ bool CanWrite(sqlite3* db, ZR_String& err) {
   }
   if (rc == SQLITE_OK) return true;
   if (rc == SQLITE_READONLY) err = sqlite3_errstr(SQLITE_READONLY);
+  return false;
+}
+
+// A table made by another program (or an older one) under the same name can lack columns that
+// the inserts write, which would fail every batch only after the whole folder was enrolled, or
+// for a template table store every image without its template. True when table has every column
+// of needed (names compare ignoring case, as SQLite's do) and every other column takes a row
+// without a value: it allows NULL, has a default or is the INTEGER PRIMARY KEY. Otherwise false
+// with err := "OpenDB() table " + table + " lacks column " + column, or "OpenDB() table " +
+// table + " column " + column + " needs a value the inserts do not give".
+bool HasColumnsForInserts(sqlite3* db, const char* table, std::initializer_list<const char*> needed,
+                          ZR_String& err) {
+  const std::string sql = std::string("PRAGMA table_info(") + table + ");";
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+    err = ZR_String("OpenDB() SQL error: ") + sqlite3_errmsg(db);
+    sqlite3_finalize(statement);
+    return false;
+  }
+  std::vector<bool> found(needed.size(), false);
+  std::string demanding;  // the first other column that must be given a value
+  int rc;
+  while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+    const char* name = reinterpret_cast<const char*>(sqlite3_column_text(statement, 1));
+    const char* type = reinterpret_cast<const char*>(sqlite3_column_text(statement, 2));
+    size_t k = 0;
+    for (const char* column : needed) {
+      if (ZR_EqualsIgnoringCase(name, column)) break;
+      ++k;
+    }
+    if (k < needed.size()) {
+      found[k] = true;
+      continue;
+    }
+    const bool not_null = sqlite3_column_int(statement, 3) != 0;
+    const bool has_default = sqlite3_column_type(statement, 4) != SQLITE_NULL;
+    const bool row_id =
+        sqlite3_column_int(statement, 5) != 0 && ZR_EqualsIgnoringCase(type, "INTEGER");
+    if (not_null && !has_default && !row_id && demanding.empty() && name != nullptr)
+      demanding = name;
+  }
+  if (rc != SQLITE_DONE) err = ZR_String("OpenDB() SQL error: ") + sqlite3_errmsg(db);
+  sqlite3_finalize(statement);
+  if (rc != SQLITE_DONE) return false;
+  size_t k = 0;
+  for (const char* column : needed) {
+    if (!found[k++]) {
+      err = ZR_String("OpenDB() table ") + table + " lacks column " + column;
+      return false;
+    }
+  }
+  if (demanding.empty()) return true;
+  err = ZR_String("OpenDB() table ") + table + " column " + demanding.c_str() +
+        " needs a value the inserts do not give";
   return false;
 }
 
@@ -113,15 +169,24 @@ bool ZR_SQliteGallery::OpenDB(const char* path) {
   if (m_verbose)
     Print(*m_console, ZR_String("sqlite3_threadsafe() = ") + ZR_String(sqlite3_threadsafe()));
   if (!CreateTables()) return false;
+  if (!HasColumnsForInserts(m_db, "people", {"name_id", "thumb_id"}, m_error) ||
+      !HasColumnsForInserts(m_db, "images", {"person", "name", "jpeg", "amod", "thumb"}, m_error)) {
+    if (m_verbose) Print(*m_console, m_error);
+    return false;
+  }
 
   ZR_String plugin_errors;  // a plug-in that fails to load is no failure of the gallery
   LoadPlugins(m_path.m_text, plugin_errors);
 
   ZR_String failures;
   for (uint32_t i = 0; i < m_plugins.m_count; ++i) {
-    if (CreateFRtable(m_plugins[i])) continue;
-    if (m_verbose)
-      Print(*m_console, ZR_String("Failed to create FR table ") + m_plugins[i]->m_name);
+    if (!CreateFRtable(m_plugins[i])) {
+      if (m_verbose)
+        Print(*m_console, ZR_String("Failed to create FR table ") + m_plugins[i]->m_name);
+    } else if (HasColumnsForInserts(m_db, m_plugins[i]->m_name.m_text,
+                                    {"image", "person_i", "name_i", "template"}, m_error)) {
+      continue;
+    }
     failures += m_error;
     failures += "\n";
   }
@@ -233,6 +298,10 @@ bool ZR_SQliteGallery::BeginBatch() {
   if (ExecSQL(m_db, "BEGIN TRANSACTION", local)) return true;
   m_error = ZR_String("BeginBatch() ") + local;
   return false;
+}
+
+bool ZR_SQliteGallery::InBatch() const {
+  return m_db != nullptr && sqlite3_get_autocommit(m_db) == 0;
 }
 
 bool ZR_SQliteGallery::EndBatch(bool commit) {

@@ -53,7 +53,12 @@ class ZR_SQliteGallery {
   //     the file or its folder cannot be written ("attempt to write a readonly database");
   //   "OpenDB() SQL error: " + message when a pragma fails (closed);
   //   CreateTables' text (left open);
-  //   each failed CreateFRtable text + "\n" (left open, every plug-in kept).
+  //   "OpenDB() table " + people or images + " lacks column " + column when an existing table
+  //     has not every column the inserts write, or "OpenDB() table " + table + " column " +
+  //     column + " needs a value the inserts do not give" for an extra NOT NULL column without
+  //     a default (left open);
+  //   each failed CreateFRtable text, or the same column texts for an existing template table,
+  //     + "\n" (left open, every plug-in kept).
   // A plug-in that fails to load is no failure of the gallery.
   bool OpenDB(const char* path);
 
@@ -79,8 +84,9 @@ class ZR_SQliteGallery {
   // fr_table=NULL" or, for an unusable table name, "GetNumTemplatesDB() Error! ...".
   int32_t GetNumTemplatesDB(const char* fr_table);
 
-  // Batch inserts, each in its own transaction (a savepoint inside BeginBatch/EndBatch): any row
-  // that fails rolls back every row of the operation and gives false. Texts: "<op>() m_db=0",
+  // Batch inserts, each in its own transaction (a savepoint inside BeginBatch/EndBatch): the first
+  // row that fails ends the operation (no later row is written), rolls back every row of it and
+  // gives false. Texts: "<op>() m_db=0",
   // "<op>() no people" (an empty batch), "<op>() Prepare Error: " + message, "<op>() SQL error: "
   // + message when BEGIN or END fails (END failing rolls back), and for the first row that
   // failed "<op>() Step Error: " + message, "<op>() Bind Error: " + message (a value SQLite
@@ -105,6 +111,10 @@ class ZR_SQliteGallery {
   // "EndBatch() SQL error: " + message.
   bool BeginBatch();
   bool EndBatch(bool commit);
+  // True while the transaction BeginBatch opened is still open. SQLite ends it by itself when a
+  // statement fails with a full disk, an I/O error or no memory; rows written after that would
+  // each commit on their own.
+  bool InBatch() const;
 
   // Loads every "*.so" directly in the gallery path's folder, in name order, each initialised
   // with folder + "/" + file stem. err becomes "No FR Plugins present in " + folder when there is

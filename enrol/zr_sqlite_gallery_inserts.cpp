@@ -1,7 +1,9 @@
 // enrol/zr_sqlite_gallery_inserts.cpp: the three batch inserts. Each runs one prepared statement
 // over its rows inside one transaction, or inside a savepoint when BeginBatch opened an outer
-// transaction, and rolls every row back when one fails, naming the first failed row's cause. Blobs
-// and texts are bound without copies: the batch outlives the statement.
+// transaction, stops at the first row that fails and rolls the rows back, naming that row's cause.
+// A full disk or an I/O error makes SQLite roll back the whole outer transaction by itself: a
+// later row would then be committed on its own, so no row is stepped after a failure. Blobs and
+// texts are bound without copies: the batch outlives the statement.
 #include "enrol/zr_sqlite_gallery.h"
 
 #include <sqlite3.h>
@@ -55,10 +57,11 @@ class BatchInsert {
   }
 
   // Writes the bound row. True with its row id; false marks the operation failed. A row id past
-  // the 32-bit fields of the records counts as a failure, so no link can be cut short.
+  // the 32-bit fields of the records counts as a failure, so no link can be cut short. Once a
+  // row has failed no later row is stepped.
   bool Row(int32_t& row_id) {
     bool written = false;
-    if (!m_bind_failed) {
+    if (!m_bind_failed && !m_failed) {
       if (sqlite3_step(m_statement) == SQLITE_DONE) {
         const sqlite3_int64 id = sqlite3_last_insert_rowid(m_db);
         written =

@@ -21,7 +21,8 @@ run_suite() {  # build-dir, then extra cmake arguments
   local dir=$1; shift
   cmake -S . -B "$dir" -G Ninja -Wno-dev "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
-  ctest --test-dir "$dir" -j "$jobs" --output-on-failure --no-tests=error ${ZR_CTEST_SELECT:+-R "$ZR_CTEST_SELECT"}
+  ctest --test-dir "$dir" -j "$jobs" --output-on-failure --no-tests=error \
+    ${ZR_CTEST_LABEL:+-L "$ZR_CTEST_LABEL"}
 }
 
 step "release build and tests"
@@ -33,12 +34,12 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$top/tools/lsan.supp}
 run_suite build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_SANITIZE=ON -DZR_BENCH=OFF
 
-# The tests that start threads, by name: a test (or its suite) named with "Thread", "Concurrent"
-# or "Parallel" joins by that name alone; the event and wait suites are listed. A data race
-# fails the test. Reports from inside TBB or OpenCV, if any, go into tools/tsan.supp.
+# The tests that start threads, by their CTest label threads: each test folder's CMakeLists names
+# them in zr_add_test_suite's THREADS list. A data race fails the test (a program the test runs
+# exits with TSan's status). Reports from inside TBB or OpenCV, if any, go into tools/tsan.supp.
 step "thread sanitizer build and the tests that start threads"
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$top/tools/tsan.supp}
-ZR_CTEST_SELECT='Thread|Concurrent|Parallel|^ZrEvent\.|^WaitForEvents\.' \
+ZR_CTEST_LABEL='^threads$' \
   run_suite build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_TSAN=ON -DZR_BENCH=OFF \
     -DZR_MODELS_FROM="$top/build/release/models"
 

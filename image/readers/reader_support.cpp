@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "image/image_limits.h"
+#include "image/pixel_admission.h"
 
 namespace {
 
@@ -18,7 +19,10 @@ constexpr int64_t kPixelLimit = kZrMaxImagePixels;
 }  // namespace
 
 bool ZR_ReaderSizeOk(int64_t width, int64_t height, const char* reader, const char* name) {
-  if (ZR_ImageSizeOk(width, height) && width * height <= kPixelLimit) return true;
+  if (ZR_ImageSizeOk(width, height) && width * height <= kPixelLimit) {
+    ZR_AdmitPixels(width * height);  // may wait until the picture fits in memory
+    return true;
+  }
   std::fprintf(stderr,
                "%s Error! image size %lld x %lld of %s is outside 1..%lld per side or above %lld "
                "pixels\n",

@@ -243,3 +243,64 @@ TEST(EnrollPeopleBatch, StoresTheBatchAsOneUnitAndLogsIt) {
 }
 
 }  // namespace
+
+// A batch that fills the page limit makes SQLite roll back the whole transaction by itself; no
+// row of the batch may be written after that, so the gallery keeps nothing of it and every image
+// is logged as a gallery failure.
+TEST(EnrollPeopleBatch, AFullGalleryKeepsNoRowOfTheBatch) {
+  const struct {
+    const char* what;
+    size_t thumb, jpeg, templ;  // blob sizes
+    const char* status;
+  } cases[] = {
+      {"people", 20000, 10, 10, "AddToPeopleTable Failed"},
+      {"images", 10, 20000, 10, "AddToImagesTable Failed"},
+      {"templates", 10, 10, 20000, "AddToImagesTable Failed"},
+  };
+  for (const auto& c : cases) {
+    ZR_DataFolder data;
+    data.AddPlugin(ZR_TEST_PLUGIN_ALPHA, "Alpha.so");
+    ZR_SQliteGallery gallery;
+    ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str())) << gallery.m_error.m_text;
+    ZR_List<ZR_AddPersonFRT> batch;
+    std::string expected_log;
+    for (int p = 0; p < 12; ++p) {
+      ZR_AddPersonFRT person;
+      person.m_name = std::to_string(p).c_str();
+      // Sizes vary by person, so that rows after the first failure would still fit.
+      const size_t scale = p % 2 == 0 ? 1 : 4;
+      person.m_thumbnails.Add(ZR_Bytes(std::string(c.thumb / scale, 't')));
+      person.m_face_jpegs.Add(ZR_Bytes(std::string(c.jpeg / scale, 'j')));
+      person.m_landmark_blobs.Add(ZR_Bytes("amod"));
+      FRpluginTemplateSet set;
+      set.m_names.Add("Alpha");
+      set.m_templates.Add(ZR_Bytes(std::string(c.templ / scale, 'T')));
+      set.m_status.Add(ZR_TEMPLATE_MADE);
+      person.m_template_sets.Add(set);
+      person.m_successes = 1;
+      const std::string image = "/i/" + std::to_string(p) + ".jpg";
+      person.m_image_names.Add(image.c_str());
+      expected_log += image + " Gallery Failed " + c.status + "\n";
+      batch.Add(person);
+    }
+    const int32_t pages = gallery.GetValFromDB("PRAGMA page_count;");
+    ZR_String err;
+    ASSERT_TRUE(ZR_SQliteGallery::ExecSQL(
+        gallery.m_db, ("PRAGMA max_page_count = " + std::to_string(pages + 20)).c_str(), err));
+    ZR_EnrolTally tally;
+    std::ostringstream log;
+    StoreAndLogBatch(gallery, batch, log, tally);
+    std::string text = log.str();
+    if (text.rfind("AddToFRTable Failed (Alpha)", 0) == 0) text.erase(0, text.find('\n') + 1);
+    EXPECT_EQ(expected_log, text) << c.what;
+    EXPECT_EQ(12u, tally.m_errors) << c.what;
+    EXPECT_EQ(0u, tally.m_successes) << c.what;
+    for (const char* table : {"people", "images", "Alpha"})
+      EXPECT_EQ(0u, ZR_Query(data.Gallery(), std::string("SELECT * FROM ") + table).size())
+          << c.what << " " << table;
+    EXPECT_EQ((std::vector<ZR_Row>{{std::string("ok")}}),
+              ZR_Query(data.Gallery(), "PRAGMA integrity_check;"))
+        << c.what;
+    EXPECT_FALSE(gallery.InBatch()) << c.what;
+  }
+}

@@ -367,6 +367,42 @@ TEST_F(QuillbeckThreads, EnrolsAFolderEndToEnd) {
   EXPECT_EQ(2u, Folders(failed).size());
 }
 
+// Two people with a face each go to the two workers in one turn, so both find and fit at the
+// same moment; what they store equals a run on one worker.
+TEST_F(QuillbeckThreads, TwoWorkersFitFacesAtTheSameMoment) {
+  const std::string photo = FacePhoto();
+  if (photo.empty()) GTEST_SKIP() << "dlib's example photos are not installed";
+  fs::copy_file(photo, dir_ / "I/00001_fa.jpg");
+  ZR_Image face;
+  ASSERT_TRUE(face.Load(photo.c_str()));
+  ZR_Image mirror = face;
+  for (int r = 0; r < face.m_rows; ++r)
+    for (int c = 0; c < face.m_cols; ++c) mirror[r][c] = face[r][face.m_cols - 1 - c];
+  WriteJpeg(mirror, dir_ / "I/00002_fa.jpg");
+  AddPlugin(ZR_TEST_PLUGIN_ALPHA, "Alpha.so");
+  fs::create_directories(dir_ / "E" / "FR");
+  for (const char* file : {"Landmarks.data", "Detectors.data", "IsFace.data"})
+    fs::copy_file(dir_ / "D" / file, dir_ / "E" / file);
+  fs::copy_file(dir_ / "D/FR/Alpha.so", dir_ / "E/FR/Alpha.so");
+
+  const ZR_ProgramRun both = Run();
+  EXPECT_EQ(0, both.status);
+  ExpectInOrder(ZR_Pieces(both.out),
+                {"Enrolling 2 images, using 2 threads, 12 people per thread ",
+                 "Number of people in gallery = 2", "Number of images in gallery = 2",
+                 "Number of templates in Alpha = 2", "No enrollment errors", "Done"});
+  const ZR_ProgramRun one = ZR_RunQuillbeck(dir_, {"E", "I", "G", "jpg"}, "taskset -c 0 ");
+  EXPECT_EQ(0, one.status);
+  ExpectInOrder(ZR_Pieces(one.out), {"Enrolling 2 images, using 1 threads, 12 people per thread ",
+                                     "No enrollment errors", "Done"});
+  const char* const images =
+      "SELECT person, name, jpeg, amod, thumb FROM images ORDER BY image_id;";
+  const std::vector<ZR_Row> together = ZR_Query(Gallery(), images);
+  ASSERT_EQ(2u, together.size());
+  EXPECT_NE(together[0][2], together[1][2]);  // two different faces were cut
+  EXPECT_EQ(ZR_Query((dir_ / "E/FR/G.gal").string(), images), together);
+}
+
 // 25 one-image people whose images are empty files: two batches (24 and 1), three progress
 // lines, every failure logged in person order and copied, nothing stored.
 TEST_F(QuillbeckThreads, DealsTwentyFivePeopleInTwoBatches) {

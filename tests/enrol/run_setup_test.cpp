@@ -1,15 +1,21 @@
-// tests/enrol/run_setup_test.cpp: run stamp, recursive flag, usage text, log file and header.
+// tests/enrol/run_setup_test.cpp: run stamp, recursive flag, usage text, header, and the log file:
+// a name of its own per run, and a refused write said once on the console.
 #include "enrol/run_setup.h"
 
-#include "tests/support/zr_temp_folder.h"
-
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "enrol/run_log.h"
+#include "tests/support/zr_temp_folder.h"
 
 namespace {
 
@@ -82,7 +88,9 @@ class LogFile : public ::testing::Test {
   const std::string dir_ = folder_.Path();
 };
 
-TEST_F(LogFile, OpensTruncatesAndCarriesTheHeaderBlock) {
+// A run never opens a log that exists: a second run in the same second (same stamp) gets a
+// name of its own, and its stamp follows the name.
+TEST_F(LogFile, EachRunGetsAFileOfItsOwnAndTheHeaderBlock) {
   ZR_RunArguments args;
   args.Data_Dir = dir_.c_str();
   args.Image_Dir = "/pics";
@@ -94,23 +102,72 @@ TEST_F(LogFile, OpensTruncatesAndCarriesTheHeaderBlock) {
   std::ofstream(path.m_text) << "an earlier run\n";
 
   std::ostringstream console;
-  std::ofstream log;
-  ASSERT_TRUE(OpenLogFile(log, path, console));
-  WriteHeaderBlock(log, console, args, path, 2, 3);
-  log.close();
+  ZR_String stamp("(2017_1_5)9_5_3");
+  {
+    ZR_RunLog log(console);
+    ASSERT_TRUE(log.Open(args.Data_Dir, stamp));
+    EXPECT_STREQ("(2017_1_5)9_5_3_2", stamp.m_text);
+    EXPECT_EQ(dir_ + "/Quillbeck_(2017_1_5)9_5_3_2.log", log.Path().m_text);
+    WriteHeaderBlock(log, console, args, log.Path(), 2, 3);
+  }
+  const std::string second = dir_ + "/Quillbeck_(2017_1_5)9_5_3_2.log";
   const std::string block = "----------------------\nData dir = " + dir_ +
-                            "\nImage dir = /pics\nImage type = jpg\nLogfile = " + path.m_text +
+                            "\nImage dir = /pics\nImage type = jpg\nLogfile = " + second +
                             "\nEnrolling 2 people\nEnrolling 3 images\n----------------------\n";
   EXPECT_EQ(block, console.str());
-  EXPECT_EQ(block, ZR_TempFolder::Read(path.m_text));
+  EXPECT_EQ(block, ZR_TempFolder::Read(second));
+  EXPECT_EQ("an earlier run\n", ZR_TempFolder::Read(path.m_text));
+
+  ZR_String third("(2017_1_5)9_5_3");
+  ZR_RunLog log(console);
+  ASSERT_TRUE(log.Open(args.Data_Dir, third));
+  EXPECT_STREQ("(2017_1_5)9_5_3_3", third.m_text);
 }
 
 TEST_F(LogFile, UnopenableLogSaysSo) {
-  const ZR_String path = MakeLogPath(ZR_String((dir_ + "/missing").c_str()), ZR_String("s"));
+  const ZR_String data((dir_ + "/missing").c_str());
   std::ostringstream console;
-  std::ofstream log;
-  EXPECT_FALSE(OpenLogFile(log, path, console));
-  EXPECT_EQ(std::string("Failed to open log file: ") + path.m_text + "\n", console.str());
+  ZR_RunLog log(console);
+  ZR_String stamp("s");
+  EXPECT_FALSE(log.Open(data, stamp));
+  EXPECT_EQ("Failed to open log file: " + dir_ + "/missing/Quillbeck_s.log\n", console.str());
+  log << "nothing" << std::endl;  // a closed log takes writes without a word
+  EXPECT_EQ("Failed to open log file: " + dir_ + "/missing/Quillbeck_s.log\n", console.str());
+}
+
+// A log the file system stops taking (here a file-size limit, as a full disk would) says so once
+// on the console; the run goes on. Run in a child, since the limit holds for the whole process.
+TEST_F(LogFile, AFailedWriteIsSaidOnceOnTheConsole) {
+  int pipe_ends[2];
+  ASSERT_EQ(0, pipe(pipe_ends));
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(pipe_ends[0]);
+    std::ostringstream console;
+    ZR_RunLog log(console);
+    ZR_String stamp("s");
+    if (!log.Open(ZR_String(dir_.c_str()), stamp)) _exit(2);
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit = {200, 200};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    for (int i = 0; i < 20; ++i)
+      log << "line " << i << " of the log, fifty bytes long........." << std::endl;
+    console << "Done" << std::endl;
+    const std::string text = console.str();
+    const bool sent = write(pipe_ends[1], text.data(), text.size()) == ssize_t(text.size());
+    _exit(sent ? 0 : 3);
+  }
+  close(pipe_ends[1]);
+  std::string text;
+  char chunk[256];
+  for (ssize_t n; (n = read(pipe_ends[0], chunk, sizeof chunk)) > 0;) text.append(chunk, size_t(n));
+  close(pipe_ends[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ("Failed to write log file: " + dir_ + "/Quillbeck_s.log\nDone\n", text);
+  EXPECT_EQ(200u, ZR_TempFolder::Read(dir_ + "/Quillbeck_s.log").size());
 }
 
 }  // namespace

@@ -294,6 +294,41 @@ TEST(ZrSqliteGallery, OpenFailuresGiveTheirTexts) {
   }
 }
 
+// A table of the gallery's names made elsewhere is checked against the columns the inserts
+// write, so a run stops at start-up instead of losing every batch or every template.
+TEST(ZrSqliteGallery, TablesTheInsertsCannotUseAreRefusedAtOpen) {
+  const struct {
+    const char* sql;    // run on the file before the open
+    const char* error;  // empty: the open succeeds
+  } cases[] = {
+      {"CREATE TABLE people(person_id INTEGER PRIMARY KEY, name_id TEXT);",
+       "OpenDB() table people lacks column thumb_id"},
+      {"CREATE TABLE images(image_id INTEGER PRIMARY KEY, person INTEGER, name TEXT, jpeg BLOB, "
+       "thumb BLOB);",
+       "OpenDB() table images lacks column amod"},
+      {"CREATE TABLE Alpha(fr_id INTEGER PRIMARY KEY, image INTEGER, person_i INTEGER, "
+       "name_i TEXT);",
+       "OpenDB() table Alpha lacks column template\n"},
+      {"CREATE TABLE people(person_id INTEGER PRIMARY KEY, name_id TEXT, thumb_id BLOB, "
+       "age INTEGER NOT NULL);",
+       "OpenDB() table people column age needs a value the inserts do not give"},
+      // Other case, extra columns that allow NULL or have a default: usable.
+      {"CREATE TABLE people(PERSON_ID INTEGER PRIMARY KEY NOT NULL, Name_Id TEXT, THUMB_ID BLOB, "
+       "note TEXT, added INTEGER NOT NULL DEFAULT 0);"
+       "CREATE TABLE alpha(fr_id INTEGER PRIMARY KEY, image INTEGER, person_i INTEGER, "
+       "name_i TEXT, template BLOB, extra BLOB);",
+       ""},
+  };
+  for (const auto& c : cases) {
+    ZR_DataFolder data;
+    data.AddPlugin(ZR_TEST_PLUGIN_ALPHA, "Alpha.so");
+    ASSERT_TRUE(ZR_Exec(data.Gallery(), c.sql)) << c.sql;
+    ZR_SQliteGallery gallery;
+    EXPECT_EQ(c.error[0] == '\0', gallery.OpenDB(data.Gallery().c_str())) << c.sql;
+    EXPECT_STREQ(c.error, gallery.m_error.m_text) << c.sql;
+  }
+}
+
 TEST(ZrSqliteGallery, VerboseOpenNamesTheTableItCannotCreate) {
   ZR_DataFolder data;
   data.AddPlugin(ZR_TEST_PLUGIN_BAD1, "Bad1.so");
