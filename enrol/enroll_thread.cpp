@@ -98,9 +98,9 @@ void EnrollThread::EnrolPerson() {
 void EnrollThread::EnrolImage(const ZR_String& path, ImageOutcome& out) {
   if (m_fitter == nullptr || m_gallery == nullptr) return;
   const ZR_String name = GetRelativeImageName(path, m_image_folder);
-  ZR_Image image;
   ZR_AnnoModel2D model;
   ZR_String fit_error;
+  ZR_Image image;
   const char* step = "Failed to load";
   try {
     if (!image.Load(path.m_text)) {
