@@ -30,7 +30,7 @@ constexpr uint32_t ZR_PEOPLE_PER_THREAD = 12;
 // Scheduling differs from a deal of 12 lockstep turns per batch, and only in timing:
 //  - the workers load their models at the same time (start-up no longer grows with their
 //    number); the "Initialized thread" lines still come in worker order, up to the first failure;
-//  - within a batch every worker claims the next unstarted IMAGE (every image of every person,
+//  - within a batch every worker claims the next unstarted image (every image of every person,
 //    in person order then image order) from the batch's EnrollQueue, and the driver waits once
 //    per batch. Claiming whole people would still end a batch no sooner than its largest
 //    person's images on one worker, which caps the gain of many workers on folders whose people
