@@ -17,11 +17,6 @@ bool EncodeNonEmpty(ZR_Image& image, int32_t quality, ZR_Array<unsigned char>& o
   return false;
 }
 
-// Drops entries of list past count.
-void TrimTo(ZR_List<ZR_Array<unsigned char>>& list, uint32_t count) {
-  while (list.m_count > count) list.RemoveLast();
-}
-
 }  // namespace
 
 ZR_String GetRelativeImageName(const ZR_String& path, const ZR_String& image_folder) {
@@ -53,28 +48,19 @@ bool MakeFaceJpeg(const ZR_Image& image, const ZR_AnnoModel2D& model, ZR_Array<u
   return EncodeNonEmpty(crop, 95, out);
 }
 
-bool AppendImageBlobs(const ZR_Image& image, const ZR_AnnoModel2D& model, ZR_AddPersonFRT& record) {
-  const uint32_t thumbs = record.m_thumbnails.m_count;
-  const uint32_t faces = record.m_face_jpegs.m_count;
-  const uint32_t blobs = record.m_landmark_blobs.m_count;
+bool MakeImageBlobs(const ZR_Image& image, const ZR_AnnoModel2D& model, ImageBlobs& out) {
   bool made = false;
   try {
-    const ZR_Array<unsigned char> empty;
-    record.m_thumbnails.Add(empty);
-    record.m_face_jpegs.Add(empty);
-    record.m_landmark_blobs.Add(empty);
-    const bool thumb_ok = MakeThumbnailJpeg(image, model, record.m_thumbnails[thumbs]);
+    const bool thumb_ok = MakeThumbnailJpeg(image, model, out.m_thumbnail);
     ZR_AnnoModel2D face_model;
-    const bool face_ok = MakeFaceJpeg(image, model, record.m_face_jpegs[faces], face_model);
-    const bool blob_ok = face_model.Serialise(record.m_landmark_blobs[blobs]);
+    const bool face_ok = MakeFaceJpeg(image, model, out.m_face_jpeg, face_model);
+    const bool blob_ok = face_model.Serialise(out.m_landmarks);
     made = thumb_ok && face_ok && blob_ok;
   } catch (...) {  // a crop or the encoder gave up: the image fails its blobs
     made = false;
   }
   if (made) return true;
-  TrimTo(record.m_thumbnails, thumbs);
-  TrimTo(record.m_face_jpegs, faces);
-  TrimTo(record.m_landmark_blobs, blobs);
+  out = ImageBlobs();
   return false;
 }
 

@@ -1,6 +1,6 @@
 // enrol/enroll_image_steps.h: the steps of the per-image pipeline that need no face models: the
 // image's name relative to the image folder, the thumbnail and face JPEGs, the three blobs of one
-// image appended all or nothing, and the choice of the most frontal image.
+// image made all or nothing, and the choice of the most frontal image.
 #ifndef ENROL_ENROLL_IMAGE_STEPS_H
 #define ENROL_ENROLL_IMAGE_STEPS_H
 
@@ -30,11 +30,17 @@ bool MakeThumbnailJpeg(const ZR_Image& image, const ZR_AnnoModel2D& model,
 bool MakeFaceJpeg(const ZR_Image& image, const ZR_AnnoModel2D& model, ZR_Array<unsigned char>& out,
                   ZR_AnnoModel2D& face_model);
 
-// Appends one entry to each of the record's thumbnails, face JPEGs and landmark blobs: the
-// thumbnail, the face JPEG and the "amod" blob of the landmarks in the face JPEG's frame. All
-// three are made whatever the others gave. True when all three were made; otherwise, also when a
-// step throws, the three lists are as before and the result is false.
-bool AppendImageBlobs(const ZR_Image& image, const ZR_AnnoModel2D& model, ZR_AddPersonFRT& record);
+// ImageBlobs: the three blobs of one enrolled image. Empty: three empty arrays.
+struct ImageBlobs {
+  ZR_Array<unsigned char> m_thumbnail;
+  ZR_Array<unsigned char> m_face_jpeg;
+  ZR_Array<unsigned char> m_landmarks;  // "amod" blob of the landmarks in the face JPEG's frame
+};
+
+// Makes the image's thumbnail, face JPEG and landmark blob into out, each whatever the others
+// gave. True when all three were made; otherwise, also when a step throws, out is empty and the
+// result is false.
+bool MakeImageBlobs(const ZR_Image& image, const ZR_AnnoModel2D& model, ImageBlobs& out);
 
 // Length of a pose vector of angles: sqrt(x^2 + y^2 + z^2) in single precision.
 float PoseLength(float x, float y, float z);

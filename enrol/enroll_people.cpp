@@ -1,7 +1,7 @@
 // enrol/enroll_people.cpp: EnrollPeople, the enrolment loop on the main thread. The driver alone
-// touches the workers' inputs, the batch list, the gallery and the log; the workers share only
-// the batch's queue, and a record is read only after the batch's one wait has seen the finished
-// events of every worker given the queue.
+// touches the workers' inputs, the gallery and the log; the workers share only the batch's queue
+// and the records it assembles, and a record is read only after the batch's one wait has seen
+// the finished events of every worker given the queue.
 #include "enrol/enroll_people.h"
 
 #include <chrono>
@@ -159,12 +159,8 @@ void EnrollPeople(const ZR_String& Data_Dir, std::ostream& log, ZR_List<ZR_Perso
       batch.Add(ZR_AddPersonFRT());
       dispatched += people[k + i].m_images.m_count;
     }
-    EnrollQueue queue;
-    queue.people = &people;
-    queue.first = k;
-    queue.records = &batch;
-    queue.count = n;
-    const uint32_t busy = n < u ? n : u;
+    EnrollQueue queue(people, k, n, batch);
+    const uint32_t busy = queue.Items() < u ? queue.Items() : u;
     for (uint32_t t = 0; t < busy; ++t) {
       EnrollThread& worker = workers[t];
       worker.m_queue = &queue;

@@ -30,11 +30,16 @@ constexpr uint32_t ZR_PEOPLE_PER_THREAD = 12;
 // Scheduling differs from a deal of 12 lockstep turns per batch, and only in timing:
 //  - the workers load their models at the same time (start-up no longer grows with their
 //    number); the "Initialized thread" lines still come in worker order, up to the first failure;
-//  - within a batch every worker claims the next unstarted person from the batch's EnrollQueue
-//    and the driver waits once per batch, so no worker idles while another works through a
-//    person with many images. The batch, its records in person order, its one store, every
-//    text and the points where the progress line is printed are those of the turn-by-turn deal;
-//    which worker enrols which person is not observable.
+//  - within a batch every worker claims the next unstarted image (every image of every person,
+//    in person order then image order) from the batch's EnrollQueue, and the driver waits once
+//    per batch. Claiming whole people would still end a batch no sooner than its largest
+//    person's images on one worker, which caps the gain of many workers on folders whose people
+//    have unequal numbers of photos. Each image's outcome has a slot of its own and no image's
+//    work depends on another's; each person's record is assembled from its slots in image order
+//    (by the worker finishing its last image), so it is exactly what one worker going through
+//    the person makes. The batch, its records in person order, its one store, every text and
+//    the points where the progress line is printed are those of the turn-by-turn deal; which
+//    worker enrols which image is not observable.
 void EnrollPeople(const ZR_String& Data_Dir, std::ostream& log, ZR_List<ZR_PersonList>& people,
                   ZR_LandmarkFitter& fitter, ZR_SQliteGallery& gallery, uint32_t image_total,
                   const ZR_String& Image_Dir, const ZR_String& stamp);

@@ -1,10 +1,12 @@
 // enrol/enroll_thread.cpp: the enrolment worker's model loading and its per-image pipeline.
 // Each image's steps are guarded: a step that throws fails that image with the step's message,
-// so the person's remaining images still run and the record's per-image lists stay aligned
-// (template set j is image j's, which the gallery's template insert relies on).
+// so the person's remaining images still run; each image's outcome goes into a slot of its own,
+// from which the person's record is assembled with its per-image lists aligned (template set j
+// is image j's, which the gallery's template insert relies on).
 #include "enrol/enroll_thread.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "enrol/enroll_image_steps.h"
 #include "enrol/pixel_budget.h"
@@ -12,6 +14,23 @@
 #include "face/zr_landmark_fitter.h"
 
 namespace {
+
+// The search region and face sizes of every image: the whole picture, faces from a fifth of its
+// height up.
+const ZR_DetectionParams& SearchParams() {
+  static const ZR_DetectionParams params = [] {
+    ZR_DetectionParams p;
+    p.m_top = 0.001f;
+    p.m_left = 0.001f;
+    p.m_height = 0.999f;
+    p.m_width = 0.999f;
+    p.m_min_face_height = 0.2f;
+    p.m_max_face_height = 0.999f;
+    p.m_flags = 1;
+    return p;
+  }();
+  return params;
+}
 
 // Opens path "rb" and hands the stream to read; false when it does not open or read is false.
 template <class Read>
@@ -74,105 +93,74 @@ bool EnrollThread::Init(const ZR_String& Data_Dir, const ZR_LandmarkFitter& fitt
                        [this](FILE* f) { return m_isface.Read(f) != nullptr; });
 }
 
-bool EnrollThread::MakeImageBlobs(const ZR_Image& image, const ZR_AnnoModel2D& model) {
-  return m_result != nullptr && AppendImageBlobs(image, model, *m_result);
-}
-
-void EnrollThread::AddError(const char* message, const ZR_String& name, const ZR_String& path) {
-  EnrollError error;
-  error.m_message = message;
-  error.m_image = name;
-  error.m_path = path;
-  m_result->m_errors.Add(error);
-}
-
 void EnrollThread::DoWork() {
   if (m_queue == nullptr) {
     EnrolPerson();
     return;
   }
   EnrollQueue& queue = *m_queue;
-  if (queue.people == nullptr || queue.records == nullptr) return;
-  // Relaxed suffices: the claim only has to be unique; the inputs were published by runEvent
-  // and the records are handed back through finEvent.
-  for (uint32_t i = queue.next.fetch_add(1, std::memory_order_relaxed); i < queue.count;
-       i = queue.next.fetch_add(1, std::memory_order_relaxed)) {
-    m_person = &(*queue.people)[queue.first + i];
-    m_result = &(*queue.records)[i];
-    EnrolPerson();
+  for (uint32_t item = queue.Claim(); item < queue.Items(); item = queue.Claim()) {
+    EnrolImage(queue.PathOf(item), queue.SlotOf(item));
+    queue.Finish(item);
   }
 }
 
 void EnrollThread::EnrolPerson() {
   if (m_person == nullptr || m_fitter == nullptr || m_gallery == nullptr || m_result == nullptr)
     return;
-  ZR_AddPersonFRT& record = *m_result;
-  record.m_thumbnails.Clear();
-  record.m_face_jpegs.Clear();
-  record.m_landmark_blobs.Clear();
-  record.m_template_sets.Clear();
-  record.m_best_image = -1;
-  record.m_person_id = m_person->m_id;
-  record.m_name = m_person->m_name;
-  record.m_image_names = m_person->m_images;
+  std::vector<ImageOutcome> outcomes(m_person->m_images.m_count);
+  for (uint32_t i = 0; i < m_person->m_images.m_count; ++i)
+    EnrolImage(m_person->m_images[i], outcomes[i]);
+  AssemblePersonRecord(*m_person, outcomes.data(), *m_result);
+}
 
-  ZR_DetectionParams params;
-  params.m_top = 0.001f;
-  params.m_left = 0.001f;
-  params.m_height = 0.999f;
-  params.m_width = 0.999f;
-  params.m_min_face_height = 0.2f;
-  params.m_max_face_height = 0.999f;
-  params.m_flags = 1;
-
+void EnrollThread::EnrolImage(const ZR_String& path, ImageOutcome& out) {
+  if (m_fitter == nullptr || m_gallery == nullptr) return;
   ZR_Image image;
-  ZR_AnnoModel2D model;
-  float best_length = 3.4028235e38f;
-  for (uint32_t i = 0; i < m_person->m_images.m_count; ++i) {
+  {
     // The picture's share of the run's pixel budget is taken once its header gives the size and
     // given back, with the pixels, when this image is finished.
     ZR_PixelBudget::Ticket admission(ZR_PixelBudget::ForThisMachine(), &image);
-    EnrolImage(i, params, image, model, best_length);
-    if (admission.Held() >= kZrShedPixels) ShedSearchBuffers(*m_fitter, m_detectors, params);
+    RunImageSteps(path, image, out);
+    if (admission.Held() < kZrShedPixels) return;
   }
+  ShedSearchBuffers(*m_fitter, m_detectors, SearchParams());
 }
 
-void EnrollThread::EnrolImage(uint32_t i, const ZR_DetectionParams& params, ZR_Image& image,
-                              ZR_AnnoModel2D& model, float& best_length) {
-  ZR_AddPersonFRT& record = *m_result;
-  const ZR_String& path = m_person->m_images[i];
+void EnrollThread::RunImageSteps(const ZR_String& path, ZR_Image& image, ImageOutcome& out) {
   const ZR_String name = GetRelativeImageName(path, m_image_folder);
+  ZR_AnnoModel2D model;
+  ZR_String fit_error;
   const char* step = "Failed to load";
   try {
     if (!image.Load(path.m_text)) {
-      AddError(step, name, path);
+      out.AddError(step, name, path);
       return;
     }
     step = " Failed to find face";
-    if (!m_fitter->FindAndFit(m_detectors, image, params, model, m_fit_error)) {
-      AddError(m_fit_error.m_length > 1 ? m_fit_error.m_text : step, name, path);
+    if (!m_fitter->FindAndFit(m_detectors, image, SearchParams(), model, fit_error)) {
+      out.AddError(fit_error.m_length > 1 ? fit_error.m_text : step, name, path);
       return;
     }
     step = "Failed compress";
-    if (!MakeImageBlobs(image, model)) {
-      AddError(step, name, path);
+    if (!MakeImageBlobs(image, model, out.m_blobs)) {
+      out.AddError(step, name, path);
       return;
     }
   } catch (...) {  // ZR_ImageException, library exceptions: the step fails, the run goes on
-    AddError(step, name, path);
+    out.AddError(step, name, path);
     return;
   }
-  ++record.m_successes;
+  out.m_enrolled = true;
 
   try {
     const ZR_Vector3D angles = m_isface.EstimatePose(model, image.GetSize());
-    ChooseMoreFrontal(PoseLength(angles.x, angles.y, angles.z),
-                      int32_t(record.m_thumbnails.m_count) - 1, best_length, record.m_best_image);
+    out.m_pose_length = PoseLength(angles.x, angles.y, angles.z);
+    out.m_posed = true;
   } catch (...) {  // no pose: the image stays enrolled and is left out of the choice
   }
 
-  record.m_template_sets.Add(FRpluginTemplateSet());
-  FRpluginTemplateSet& set = record.m_template_sets[record.m_template_sets.m_count - 1];
+  FRpluginTemplateSet& set = out.m_templates;
   try {
     m_gallery->GenerateTemplates(&image, &model, set);
   } catch (...) {  // plug-in exceptions are caught inside; what was filled stays
@@ -182,6 +170,6 @@ void EnrollThread::EnrolImage(uint32_t i, const ZR_DetectionParams& params, ZR_I
   for (uint32_t k = 0; k < n; ++k) {
     if (set.m_status[k] != ZR_TEMPLATE_FAILED) continue;
     const ZR_String message = ZR_String("Failed template generation (") + set.m_names[k] + ")";
-    AddError(message.m_text, name, path);
+    out.AddError(message.m_text, name, path);
   }
 }

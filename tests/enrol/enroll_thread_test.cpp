@@ -1,11 +1,13 @@
 // tests/enrol/enroll_thread_test.cpp: the worker's jobs on its own thread (a person whose images
-// all fail to load needs no model files; template statuses and a 1 x 1 image need the builder's
-// quick models), the driver's failed initialisation, and a whole in-process run whose every
-// console line reaches the given console.
+// all fail to load needs no model files; template statuses, a 1 x 1 image and records assembled
+// from images of several workers need the builder's quick models), the driver's failed
+// initialisation, and a whole in-process run whose every console line reaches the given console.
 #include "enrol/enroll_thread.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -89,8 +91,9 @@ TEST(EnrollWorkerThreads, ImagesThatFailToLoadLeaveAnEmptyRecord) {
   }
 }
 
-// Three workers share one queue of people with 1 or 6 images each (none loads): every person of
-// the batch range gets exactly its own record, in person order, whoever takes it.
+// Three workers share one queue of the images of people with 0, 1 or 6 images each (none
+// loads): every person of the batch range gets exactly its own record, its errors in image
+// order, whoever takes which image.
 TEST(EnrollWorkerThreads, WorkersSharingAQueueFillEachRecordOnce) {
   ZR_DataFolder data;
   ZR_SQliteGallery gallery;
@@ -98,18 +101,14 @@ TEST(EnrollWorkerThreads, WorkersSharingAQueueFillEachRecordOnce) {
   ZR_LandmarkFitter fitter;
   ZR_List<ZR_PersonList> people;
   for (int32_t p = 0; p < 25; ++p) {
-    std::vector<std::string> paths(p % 4 == 0 ? 6 : 1);
+    std::vector<std::string> paths(p % 4 == 0 ? 6 : p % 7 == 0 ? 0 : 1);
     for (size_t i = 0; i < paths.size(); ++i)
       paths[i] = data.Path() + "/" + std::to_string(p) + "_" + std::to_string(i) + ".jpg";
     people.Add(Person(p, paths));
   }
   ZR_List<ZR_AddPersonFRT> records(20);
   for (int i = 0; i < 20; ++i) records.Add(ZR_AddPersonFRT());
-  EnrollQueue queue;
-  queue.people = &people;
-  queue.first = 3;
-  queue.records = &records;
-  queue.count = 20;
+  EnrollQueue queue(people, 3, 20, records);
   EnrollThread workers[3];
   for (EnrollThread& worker : workers) {
     worker.Init((data.Path() + "/missing").c_str(), fitter, gallery);  // keeps fitter and gallery
@@ -122,8 +121,10 @@ TEST(EnrollWorkerThreads, WorkersSharingAQueueFillEachRecordOnce) {
   for (uint32_t i = 0; i < 20; ++i) {
     const ZR_PersonList& person = people[3 + i];
     EXPECT_EQ(person.m_id, records[i].m_person_id) << i;
-    EXPECT_EQ(person.m_images.m_count, records[i].m_errors.m_count) << i;
     EXPECT_EQ(person.m_images.m_count, records[i].m_image_names.m_count) << i;
+    ASSERT_EQ(person.m_images.m_count, records[i].m_errors.m_count) << i;
+    for (uint32_t e = 0; e < person.m_images.m_count; ++e)
+      EXPECT_STREQ(person.m_images[e].m_text, records[i].m_errors[e].m_path.m_text) << i;
   }
 }
 
@@ -149,24 +150,68 @@ TEST(EnrollWorkerThreads, DriverStopsAtAWorkerWithoutModels) {
   EXPECT_TRUE(ZR_Query(data.Gallery(), "SELECT * FROM people;").empty());
 }
 
+bool SameBytes(const ZR_Array<unsigned char>& a, const ZR_Array<unsigned char>& b) {
+  return a.m_count == b.m_count &&
+         (a.m_count == 0 || std::memcmp(a.Block(), b.Block(), a.m_count) == 0);
+}
+
+void ExpectSameBlobs(const ZR_List<ZR_Array<unsigned char>>& a,
+                     const ZR_List<ZR_Array<unsigned char>>& b, const char* what) {
+  ASSERT_EQ(a.m_count, b.m_count) << what;
+  for (uint32_t j = 0; j < a.m_count; ++j) EXPECT_TRUE(SameBytes(a[j], b[j])) << what << " " << j;
+}
+
+// Every field the gallery and the log read.
+void ExpectSameRecord(const ZR_AddPersonFRT& a, const ZR_AddPersonFRT& b) {
+  EXPECT_EQ(a.m_person_id, b.m_person_id);
+  EXPECT_STREQ(a.m_name.m_text, b.m_name.m_text);
+  EXPECT_EQ(a.m_successes, b.m_successes);
+  EXPECT_EQ(a.m_best_image, b.m_best_image);
+  ASSERT_EQ(a.m_errors.m_count, b.m_errors.m_count);
+  for (uint32_t e = 0; e < a.m_errors.m_count; ++e) {
+    EXPECT_STREQ(a.m_errors[e].m_message.m_text, b.m_errors[e].m_message.m_text) << e;
+    EXPECT_STREQ(a.m_errors[e].m_image.m_text, b.m_errors[e].m_image.m_text) << e;
+    EXPECT_STREQ(a.m_errors[e].m_path.m_text, b.m_errors[e].m_path.m_text) << e;
+  }
+  ExpectSameBlobs(a.m_thumbnails, b.m_thumbnails, "thumbnail");
+  ExpectSameBlobs(a.m_face_jpegs, b.m_face_jpegs, "face");
+  ExpectSameBlobs(a.m_landmark_blobs, b.m_landmark_blobs, "landmarks");
+  ASSERT_EQ(a.m_template_sets.m_count, b.m_template_sets.m_count);
+  for (uint32_t j = 0; j < a.m_template_sets.m_count; ++j) {
+    const FRpluginTemplateSet& x = a.m_template_sets[j];
+    const FRpluginTemplateSet& y = b.m_template_sets[j];
+    ASSERT_EQ(x.m_names.m_count, y.m_names.m_count) << j;
+    for (uint32_t k = 0; k < x.m_names.m_count; ++k) {
+      EXPECT_STREQ(x.m_names[k].m_text, y.m_names[k].m_text) << j;
+      EXPECT_EQ(x.m_status[k], y.m_status[k]) << j;
+    }
+    ExpectSameBlobs(x.m_templates, y.m_templates, "templates");
+  }
+}
+
 class EnrollWorkerModelThreads : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!fs::exists(kModels + "/Detectors.data"))
       GTEST_SKIP() << "no model files in " << kModels << " (build the zr_models target)";
+    const std::string photo_dir = std::string(ZR_DLIB_EXAMPLES_DIR) + "/johns/John_Salley";
+    if (std::string(ZR_DLIB_EXAMPLES_DIR).empty() || !fs::exists(photo_dir))
+      GTEST_SKIP() << "dlib's example photos are not installed";
+    for (const auto& e : fs::directory_iterator(photo_dir)) photos.push_back(e.path());
+    std::sort(photos.begin(), photos.end());
+    FILE* f = std::fopen((kModels + "/Landmarks.data").c_str(), "rb");
+    ASSERT_NE(nullptr, f);
+    ASSERT_TRUE(fitter.Read(f));
+    std::fclose(f);
   }
+
+  std::vector<std::string> photos;  // one person's photos, sorted
+  ZR_LandmarkFitter fitter;         // read from the quick models
 };
 
 // Statuses per plug-in [not thread-safe, fails, throws], a 1 x 1 image that must not end the
 // person's job, and an image that does not load.
 TEST_F(EnrollWorkerModelThreads, TemplateStatusesAndATinyImage) {
-  const std::string photo_dir = std::string(ZR_DLIB_EXAMPLES_DIR) + "/johns/John_Salley";
-  if (std::string(ZR_DLIB_EXAMPLES_DIR).empty() || !fs::exists(photo_dir))
-    GTEST_SKIP() << "dlib's example photos are not installed";
-  std::vector<std::string> photos;
-  for (const auto& e : fs::directory_iterator(photo_dir)) photos.push_back(e.path());
-  std::sort(photos.begin(), photos.end());
-
   ZR_DataFolder data;
   data.AddPlugin(ZR_TEST_PLUGIN_BETA, "Beta.so");
   data.AddPlugin(ZR_TEST_PLUGIN_GAMMA, "Gamma.so");
@@ -176,11 +221,6 @@ TEST_F(EnrollWorkerModelThreads, TemplateStatusesAndATinyImage) {
   WriteFile(images + "/pics/00001_c.jpg", "");
   ZR_SQliteGallery gallery;
   ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str()));
-  ZR_LandmarkFitter fitter;
-  FILE* f = std::fopen((kModels + "/Landmarks.data").c_str(), "rb");
-  ASSERT_NE(nullptr, f);
-  ASSERT_TRUE(fitter.Read(f));
-  std::fclose(f);
   EnrollThread worker;
   ASSERT_TRUE(worker.Init(kModels.c_str(), fitter, gallery));
   worker.m_image_folder = (images + "/pics").c_str();
@@ -204,6 +244,61 @@ TEST_F(EnrollWorkerModelThreads, TemplateStatusesAndATinyImage) {
   EXPECT_STREQ("/00001_b.pgm", record.m_errors[2].m_image.m_text);
   EXPECT_STREQ("Failed to load", record.m_errors[3].m_message.m_text);
   EXPECT_EQ(1u, record.m_face_jpegs.m_count);
+}
+
+// A person's record assembled from images that several workers enrolled, in any order, is the
+// record one worker makes going through the person: errors and their order, successes, best
+// image, blobs and template sets. Two images fail (no face, no load) between enrolled ones.
+TEST_F(EnrollWorkerModelThreads, RecordFromImagesOfSeveralWorkersIsOneWorkersRecord) {
+  ZR_DataFolder data;
+  data.AddPlugin(ZR_TEST_PLUGIN_ALPHA, "Alpha.so");
+  data.AddPlugin(ZR_TEST_PLUGIN_GAMMA, "Gamma.so");
+  const std::string images = data.Path() + "/images";
+  WriteFile(images + "/pics/00001_b.pgm", "P5\n1 1\n255\n\x80");
+  WriteFile(images + "/pics/00001_c.jpg", "");
+  photos.insert(photos.begin() + 2, images + "/pics/00001_b.pgm");
+  photos.insert(photos.begin() + 5, images + "/pics/00001_c.jpg");
+  const ZR_PersonList person = Person(1, photos);
+  ZR_SQliteGallery gallery;
+  ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str()));
+  EnrollThread workers[3];
+  for (EnrollThread& worker : workers) {
+    ASSERT_TRUE(worker.Init(kModels.c_str(), fitter, gallery));
+    worker.m_image_folder = (images + "/pics").c_str();
+  }
+
+  ZR_AddPersonFRT one;
+  RunJob(workers[0], person, one);
+  ASSERT_GE(one.m_successes, 2);
+  ASSERT_GE(one.m_errors.m_count, 2u + uint32_t(one.m_successes));  // Gamma fails every time
+
+  // Backwards, alternating between two workers, each image on its own.
+  std::vector<ImageOutcome> outcomes(photos.size());
+  for (size_t i = photos.size(); i-- > 0;)
+    workers[1 + i % 2].EnrolImage(person.m_images[uint32_t(i)], outcomes[i]);
+  ZR_AddPersonFRT assembled;
+  AssemblePersonRecord(person, outcomes.data(), assembled);
+  ExpectSameRecord(one, assembled);
+
+  // The person twice in a queue that three threads share.
+  ZR_List<ZR_PersonList> people;
+  people.Add(person);
+  people.Add(person);
+  ZR_List<ZR_AddPersonFRT> records;
+  records.Add(ZR_AddPersonFRT());
+  records.Add(ZR_AddPersonFRT());
+  EnrollQueue queue(people, 0, 2, records);
+  for (EnrollThread& worker : workers) {
+    worker.m_queue = &queue;
+    ZR_ResetEvent(worker.lockedEvent);
+    ZR_SetEvent(worker.runEvent);
+  }
+  for (EnrollThread& worker : workers)
+    ASSERT_EQ(ZR_WAIT_OBJECT_0, ZR_WaitForSingle(worker.finEvent, kGenerousMs));
+  for (uint32_t r = 0; r < 2; ++r) {
+    SCOPED_TRACE(r);
+    ExpectSameRecord(one, records[r]);
+  }
 }
 
 // With the one console, an in-process run keeps standard output empty: the gallery, the plug-in
