@@ -101,6 +101,14 @@ class jpeg_decoder_mem_stream : public jpeg_decoder_stream {
 class jpeg_line_sink {
  public:
   virtual ~jpeg_line_sink() {}
+  // Called once the frame header has given the picture's size, before the decoder allocates
+  // anything for the scans (a progressive picture's coefficients are held whole). False stops
+  // the decoding.
+  virtual bool frame(int32_t width, int32_t height) {
+    (void)width;
+    (void)height;
+    return true;
+  }
   // Called once the frame is set up and before any line, with the picture's size and its
   // component count (1 or 3). False stops the decoding.
   virtual bool begin(int32_t width, int32_t height, int32_t comps) = 0;

@@ -119,6 +119,7 @@ bool DecodeJpegStreamToSink(jpeg_decoder_stream* stream, jpeg_line_sink* sink, i
     return false;
   };
   if (decoder.status()) return failed(decoder.status());
+  if (!sink->frame(decoder.width(), decoder.height())) return false;
   if (!decoder.ready() && decoder.start() != 0) return failed(decoder.status());
   const int32_t w = decoder.width(), h = decoder.height();
   if (!sink->begin(w, h, decoder.comps())) return false;

@@ -13,8 +13,15 @@ namespace {
 class ImageRows : public jpgd::jpeg_line_sink {
  public:
   ImageRows(ZR_Image& image, const char* name) : m_image(image), m_name(name) {}
+  // The size is checked, and the picture admitted, before the decoder allocates for its scans.
+  bool frame(int32_t width, int32_t height) override {
+    m_sized = ZR_ReaderSizeOk(width, height, "ZR_Image::LoadJPEG()", m_name);
+    m_width = width;
+    m_height = height;
+    return m_sized;
+  }
   bool begin(int32_t width, int32_t height, int32_t) override {
-    if (!ZR_ReaderSizeOk(width, height, "ZR_Image::LoadJPEG()", m_name)) return false;
+    if (!m_sized || width != m_width || height != m_height) return false;
     m_image.Resize(height, width);
     return true;
   }
@@ -25,6 +32,8 @@ class ImageRows : public jpgd::jpeg_line_sink {
  private:
   ZR_Image& m_image;
   const char* m_name;
+  bool m_sized = false;
+  int32_t m_width = 0, m_height = 0;
 };
 
 }  // namespace
