@@ -12,6 +12,7 @@
 #include "enrol/pixel_budget.h"
 #include "enrol/zr_sqlite_gallery.h"
 #include "face/zr_landmark_fitter.h"
+#include "platform/zr_free_memory.h"
 
 namespace {
 
@@ -117,14 +118,16 @@ void EnrollThread::EnrolPerson() {
 void EnrollThread::EnrolImage(const ZR_String& path, ImageOutcome& out) {
   if (m_fitter == nullptr || m_gallery == nullptr) return;
   ZR_Image image;
-  {
-    // The picture's share of the run's pixel budget is taken once its header gives the size and
-    // given back, with the pixels, when this image is finished.
-    ZR_PixelBudget::Ticket admission(ZR_PixelBudget::ForThisMachine(), &image);
-    RunImageSteps(path, image, out);
-    if (admission.Held() < kZrShedPixels) return;
-  }
+  // The picture's share of the run's pixel budget is taken once its header gives the size and
+  // given back, with the pixels, when this image is finished. A large picture's search buffers,
+  // and the free memory its search left in the allocator's pools, go before the share does, so
+  // that the next large picture never meets them.
+  ZR_PixelBudget::Ticket admission(ZR_PixelBudget::ForThisMachine(), &image);
+  RunImageSteps(path, image, out);
+  if (admission.Held() < kZrShedPixels) return;
+  image.Resize(0, 0);
   ShedSearchBuffers(*m_fitter, m_detectors, SearchParams());
+  ZR_TrimFreeMemory();
 }
 
 void EnrollThread::RunImageSteps(const ZR_String& path, ZR_Image& image, ImageOutcome& out) {

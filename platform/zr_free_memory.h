@@ -12,4 +12,9 @@
 // no such setting. Call before the threads that allocate start, or while they are idle.
 void ZR_ReturnLargeBlocksOnFree(size_t bytes);
 
+// Hands the free memory at the top and inside every pool of the C library back to the system
+// (glibc's malloc_trim): smaller blocks that a large picture's search left in the pools of the
+// threads that ran it. Nothing where the C library offers no such call. Safe from any thread.
+void ZR_TrimFreeMemory();
+
 #endif  // PLATFORM_ZR_FREE_MEMORY_H
