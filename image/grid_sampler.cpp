@@ -4,9 +4,10 @@
 // conversions and branches are gone. Without SSE2 the pixels go through ZR_Bilinear::Blend.
 #include "image/internal/grid_sampler.h"
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "image/zr_bilinear.h"
 
@@ -95,7 +96,8 @@ struct zr_column_weights {
 // The two pixels p[0] and p[1] as four channels each (one 8-byte load).
 inline void ChannelPair(const ZR_Colour* p, __m128& first, __m128& second) {
   const __m128i zero = _mm_setzero_si128();
-  const __m128i words = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
+  const __m128i pair = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+  const __m128i words = _mm_unpacklo_epi8(pair, zero);
   first = _mm_cvtepi32_ps(_mm_unpacklo_epi16(words, zero));
   second = _mm_cvtepi32_ps(_mm_unpackhi_epi16(words, zero));
 }
