@@ -30,7 +30,8 @@ constexpr int kHuffTreeEntries = 2 * 8 * 255;
 //   m_combined[i]: for codes whose extra bits also fit in those 8 bits, extra × 65536 + 32768 +
 //     (length + size) × 256 + symbol; otherwise length × 256 + symbol or the tree reference.
 //   m_tree: two entries per node (bit 0, bit 1); reference r is the node at entries ~r and ~r + 1.
-//   Entries of codes the table does not define read as symbol 0.
+//   Codes the table does not define read as symbol 0 and consume the bits that showed them
+//   undefined: 8 for a prefix that starts no code, the bits walked for a miss in the tree.
 struct huffman_lookup {
   int32_t m_first[256];
   int32_t m_combined[256];

@@ -49,12 +49,14 @@ class BitWriter {
   int32_t m_count = 0;
 };
 
-// An 8×8 grey baseline file with unit quantisation, a DC table holding only size 0 (code 0) and
-// an AC table of 3-bit codes for EOB, ZRL, (15,1), (14,1) and (0,1), around the given scan data.
-Bytes HandBuiltGrey(const Bytes& scan) {
+// A grey file 8 high and width wide with unit quantisation, a DC table holding only size 0 (code
+// 0) and an AC table of 3-bit codes for EOB, ZRL, (15,1), (14,1) and (0,1), around the given scan
+// data: baseline with one scan of DC and AC, or progressive with one AC-first scan of bands 1-63.
+Bytes HandBuiltGrey(const Bytes& scan, uint8_t width = 8, bool progressive = false) {
   Bytes b = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00};
   b.insert(b.end(), 64, 1);
-  const uint8_t sof[] = {0xFF, 0xC0, 0x00, 0x0B, 8, 0, 8, 0, 8, 1, 1, 0x11, 0};
+  const uint8_t sof_marker = progressive ? 0xC2 : 0xC0;
+  const uint8_t sof[] = {0xFF, sof_marker, 0x00, 0x0B, 8, 0, 8, 0, width, 1, 1, 0x11, 0};
   b.insert(b.end(), std::begin(sof), std::end(sof));
   const uint8_t dht_dc[] = {0xFF, 0xC4, 0x00, 0x14, 0x00, 1, 0, 0, 0, 0, 0, 0, 0,
                             0,    0,    0,    0,    0,    0, 0, 0, 0x00};
@@ -62,7 +64,8 @@ Bytes HandBuiltGrey(const Bytes& scan) {
   const uint8_t dht_ac[] = {0xFF, 0xC4, 0x00, 0x18, 0x10, 0, 0, 5, 0,    0,    0,    0,   0,
                             0,    0,    0,    0,    0,    0, 0, 0, 0x00, 0xF0, 0xF1, 0xE1, 0x01};
   b.insert(b.end(), std::begin(dht_ac), std::end(dht_ac));
-  const uint8_t sos[] = {0xFF, 0xDA, 0x00, 0x08, 1, 1, 0x00, 0, 63, 0};
+  const uint8_t sos[] = {0xFF, 0xDA, 0x00, 0x08, 1, 1, 0x00, progressive ? uint8_t{1} : uint8_t{0},
+                         63, 0};
   b.insert(b.end(), std::begin(sos), std::end(sos));
   b.insert(b.end(), scan.begin(), scan.end());
   b.push_back(0xFF);
@@ -100,6 +103,29 @@ TEST(JpegEntropy, ZeroRunLimitsAtTheEndOfTheBlock) {
       ASSERT_TRUE(ref.ok()) << c.what;
       EXPECT_LE(Compare(ours, ref).max, 1) << c.what;
     }
+  }
+}
+
+TEST(JpegEntropy, AnUndefinedCodeReadsAsSymbolZeroAndTakesItsEightBits) {
+  // No AC code starts with 11: eight 1-bits in place of the first block's end of block must end
+  // that block just the same, so that the second block gets its values either way: +1 at every
+  // AC position.
+  for (const bool progressive : {false, true}) {
+    auto file = [progressive](bool undefined) {
+      BitWriter w;
+      if (!progressive) w.Put(0, 1);  // DC size 0
+      if (undefined)
+        w.Put(0xFF, 8);
+      else
+        w.Put(kEob, 3);
+      if (!progressive) w.Put(0, 1);
+      for (int32_t k = 1; k < 64; ++k) w.Put(kRun0, 3), w.Put(1, 1);
+      return HandBuiltGrey(w.Finish(), 16, progressive);
+    };
+    const Picture undefined = DecodeOurs(file(true)), eob = DecodeOurs(file(false));
+    ASSERT_TRUE(undefined.ok() && eob.ok()) << progressive;
+    EXPECT_EQ(eob.rgba, undefined.rgba) << progressive;
+    EXPECT_NE(128, eob.rgba[8 * 4]) << progressive;  // the second block's values are there
   }
 }
 
