@@ -9,11 +9,13 @@ void jpeg_decoder_core::ResetEntropy() {
   m_bit_buf = 0;
   m_bit_cnt = 0;
   m_at_marker = false;
+  m_filler_bits = 0;
 }
 
 void jpeg_decoder_core::RefillSlow() {
   while (m_bit_cnt <= 56) {
     if (m_at_marker) {
+      m_filler_bits += 64 - m_bit_cnt;
       m_bit_buf |= ~uint64_t{0} >> m_bit_cnt;
       m_bit_cnt = 64;
       return;

@@ -140,6 +140,11 @@ unsigned char* DecodeJpegFile(const char* path, int32_t* width, int32_t* height,
 unsigned char* DecodeJpegStreamWithStatus(jpeg_decoder_stream* stream, int32_t* width,
                                           int32_t* height, int32_t* comps, int32_t* status);
 
+// The blocks whose AC values the progressive decodings on the calling thread have read from their
+// coefficient planes so far. A block that no scan stored an AC value in is taken as zeros without
+// a read, so this shows how far a picture's data reached into the planes.
+int64_t ProgressivePlaneBlocksRead();
+
 }  // namespace jpgd
 
 #endif  // IMAGE_JPEG_JPGD_H

@@ -2,6 +2,11 @@
 // picture coefficient planes, with spectral selection, successive approximation and end-of-band
 // runs; the output pass then reads the planes one MCU row at a time. Values are stored through
 // unsigned arithmetic, so corrupt data wraps instead of overflowing.
+//
+// The planes cover the picture the frame header declares, which a short file can make far larger
+// than its data. So a scan ends where its data end (at the next restart interval, when there are
+// restarts), and a block's AC values are read only once some scan has stored one there: the
+// memory touched and the work done follow the data, not the declared size.
 #include "image/jpeg/internal/entropy_inline.h"
 
 #include <cstring>
@@ -50,6 +55,12 @@ int32_t CoefficientCount(const int16_t* coefs) {
   return last + 1;
 }
 
+// The AC values of a block that no scan stored into.
+alignas(16) constexpr int16_t kZeroBlock[64] = {};
+
+// Blocks read from the AC planes by the output pass on this thread.
+thread_local int64_t t_plane_blocks_read = 0;
+
 coefficient_plane* MakePlaneRecord(void* mem, int16_t* data, int32_t across, int32_t down,
                                    int32_t side) {
   coefficient_plane* p = static_cast<coefficient_plane*>(mem);
@@ -74,6 +85,7 @@ void jpeg_decoder_core::DecodeProgressive() {
                                     down, 1);
     m_ac_plane[c] = MakePlaneRecord(pool_alloc(sizeof(coefficient_plane), false), ac, across,
                                     down, 8);
+    m_ac_marks[c] = static_cast<uint8_t*>(pool_alloc((blocks + 7) / 8, true));
   }
   while (ScanSetup()) {
     const int32_t ss = m_spectral_start, se = m_spectral_end;
@@ -101,31 +113,37 @@ void jpeg_decoder_core::DecodeProgressiveScan(int32_t kind) {
       : kind == kDcRefine ? &jpeg_decoder_core::DecodeDcRefine
       : kind == kAcFirst  ? &jpeg_decoder_core::DecodeAcFirst
                           : &jpeg_decoder_core::DecodeAcRefine;
-  for (int32_t i = 0; i < m_comps_in_scan; ++i) m_block_row[m_comp_list[i]] = 0;
+  const int32_t per_row = m_mcus_per_row;
+  const int64_t mcus = static_cast<int64_t>(per_row) * m_mcus_per_col;
   bit_cursor bits = LoadBits();
-  for (int32_t my = 0; my < m_mcus_per_col; ++my) {
-    for (int32_t i = 0; i < m_comps_in_scan; ++i) m_block_col[m_comp_list[i]] = 0;
-    for (int32_t mx = 0; mx < m_mcus_per_row; ++mx) {
-      if (m_restart_interval && m_restarts_left == 0) ProcessRestart(bits);
-      if (m_comps_in_scan == 1) {
-        // One component: its own block grid, one block a MCU.
-        const int32_t c = m_comp_list[0];
-        (this->*decode)(bits, c, m_block_col[c]++, m_block_row[c]);
-      } else {
-        for (int32_t i = 0; i < m_comps_in_scan; ++i) {
-          const int32_t c = m_comp_list[i];
-          for (int32_t y = 0; y < m_comp_v[c]; ++y)
-            for (int32_t x = 0; x < m_comp_h[c]; ++x)
-              (this->*decode)(bits, c, m_block_col[c] + x, m_block_row[c] + y);
-          m_block_col[c] += m_comp_h[c];
-        }
+  int32_t mx = 0, my = 0;
+  for (int64_t n = 0; n < mcus;) {
+    if (m_restart_interval && m_restarts_left == 0) ProcessRestart(bits);
+    if (FillerConsumed(bits)) {
+      // The data of the scan, or of this restart interval, are used up: the blocks not reached
+      // keep what earlier scans gave them.
+      if (!m_restart_interval) break;
+      const int64_t to = mx + static_cast<int64_t>(m_restarts_left);
+      n += m_restarts_left;
+      my += static_cast<int32_t>(to / per_row);
+      mx = static_cast<int32_t>(to % per_row);
+      m_restarts_left = 0;
+      continue;
+    }
+    if (m_comps_in_scan == 1) {
+      // One component: its own block grid, one block a MCU.
+      (this->*decode)(bits, m_comp_list[0], mx, my);
+    } else {
+      for (int32_t i = 0; i < m_comps_in_scan; ++i) {
+        const int32_t c = m_comp_list[i];
+        const int32_t h = m_comp_h[c], v = m_comp_v[c];
+        for (int32_t y = 0; y < v; ++y)
+          for (int32_t x = 0; x < h; ++x) (this->*decode)(bits, c, mx * h + x, my * v + y);
       }
-      --m_restarts_left;
     }
-    for (int32_t i = 0; i < m_comps_in_scan; ++i) {
-      const int32_t c = m_comp_list[i];
-      m_block_row[c] += m_comps_in_scan == 1 ? 1 : m_comp_v[c];
-    }
+    --m_restarts_left;
+    ++n;
+    if (++mx == per_row) mx = 0, ++my;
   }
   StoreBits(bits);
 }
@@ -152,6 +170,7 @@ void jpeg_decoder_core::DecodeAcFirst(bit_cursor& b, int32_t c, int32_t bx, int3
   }
   int16_t* coefs = m_ac_plane[c]->Block(bx, by);
   const huffman_lookup* ac = m_lookup[m_comp_ac_slot[c]];
+  bool stored = false;
   for (int32_t k = m_spectral_start; k <= m_spectral_end; ++k) {
     const int32_t rs = DecodeSymbol(b, ac);
     const int32_t r = rs >> 4, s = rs & 15;
@@ -160,6 +179,7 @@ void jpeg_decoder_core::DecodeAcFirst(bit_cursor& b, int32_t c, int32_t bx, int3
       if (k > 63) fail(kStatusBadCoefficient);
       const uint32_t v = static_cast<uint32_t>(Extend(static_cast<int32_t>(GetBits(b, s)), s));
       coefs[kZigzagToNatural[k]] = static_cast<int16_t>(static_cast<uint16_t>(v << m_succ_low));
+      stored = true;
     } else if (r < 15) {
       m_eob_run = (1 << r) - 1;
       if (r) m_eob_run += static_cast<int32_t>(GetBits(b, r));
@@ -169,6 +189,7 @@ void jpeg_decoder_core::DecodeAcFirst(bit_cursor& b, int32_t c, int32_t bx, int3
       if (k > 63) fail(kStatusBadCoefficient);
     }
   }
+  if (stored) MarkAc(c, bx, by);
 }
 
 void jpeg_decoder_core::DecodeAcRefine(bit_cursor& b, int32_t c, int32_t bx, int32_t by) {
@@ -176,6 +197,10 @@ void jpeg_decoder_core::DecodeAcRefine(bit_cursor& b, int32_t c, int32_t bx, int
   const int32_t m1 = -p1;
   const int32_t se = m_spectral_end;
   int16_t* coefs = m_ac_plane[c]->Block(bx, by);
+  // Values are tested through seen: an unmarked block's are all zero and stay so ahead of k, so
+  // its plane is only written, where a new value goes.
+  const bool marked = AcMarked(c, bx, by);
+  const int16_t* seen = marked ? coefs : kZeroBlock;
   // Coefficients already non-zero take one correction bit each; a 1 moves them away from zero
   // unless that bit is already set.
   auto refine = [&](int16_t* z) {
@@ -184,6 +209,7 @@ void jpeg_decoder_core::DecodeAcRefine(bit_cursor& b, int32_t c, int32_t bx, int
   int32_t k = m_spectral_start;
   if (m_eob_run == 0) {
     const huffman_lookup* ac = m_lookup[m_comp_ac_slot[c]];
+    bool stored = false;
     for (; k <= se; ++k) {
       const int32_t rs = DecodeSymbol(b, ac);
       int32_t r = rs >> 4;
@@ -199,22 +225,28 @@ void jpeg_decoder_core::DecodeAcRefine(bit_cursor& b, int32_t c, int32_t bx, int
       }
       // Pass r zero coefficients (refining the non-zero ones on the way), then place the new one.
       do {
-        int16_t* z = &coefs[kZigzagToNatural[k]];
-        if (*z != 0) {
-          refine(z);
+        const int32_t pos = kZigzagToNatural[k];
+        if (seen[pos] != 0) {
+          refine(&coefs[pos]);
         } else if (--r < 0) {
           break;
         }
         ++k;
       } while (k <= se);
-      if (value && k < 64) coefs[kZigzagToNatural[k]] = static_cast<int16_t>(value);
+      if (value && k < 64) {
+        coefs[kZigzagToNatural[k]] = static_cast<int16_t>(value);
+        stored = true;
+      }
     }
+    if (stored && !marked) MarkAc(c, bx, by);
   }
   if (m_eob_run > 0) {
     // Inside an end-of-band run: refine the rest of the band, nothing new.
-    for (; k <= se; ++k) {
-      int16_t* z = &coefs[kZigzagToNatural[k]];
-      if (*z != 0) refine(z);
+    if (marked) {
+      for (; k <= se; ++k) {
+        int16_t* z = &coefs[kZigzagToNatural[k]];
+        if (*z != 0) refine(z);
+      }
     }
     --m_eob_run;
   }
@@ -227,6 +259,7 @@ void jpeg_decoder_core::OutputMcuRow() {
     const int32_t c = m_comp_list[i];
     for (int32_t k = 0; k < 64; ++k) quant[i][kZigzagToNatural[k]] = m_quant[m_comp_quant[c]][k];
   }
+  int64_t read = 0;
   for (int32_t mcu = 0; mcu < m_mcus_per_row; ++mcu) {
     int32_t b = 0;
     for (int32_t i = 0; i < m_comps_in_scan; ++i) {
@@ -237,8 +270,17 @@ void jpeg_decoder_core::OutputMcuRow() {
         for (int32_t x = 0; x < h; ++x, ++b) {
           const int32_t bx = mcu * h + x, by = m_block_row[c] + y;
           int16_t* coefs = m_mcu_coefs + b * 64;
+          const int16_t dc = *m_dc_plane[c]->Block(bx, by);
+          if (!AcMarked(c, bx, by)) {
+            // Only the DC value: what the block before left at this position goes.
+            if (m_coef_count[b] > 1) std::memset(coefs, 0, 64 * sizeof(int16_t));
+            coefs[0] = static_cast<int16_t>(dc * quant[i][0]);
+            m_coef_count[b] = 1;
+            continue;
+          }
+          ++read;
           std::memcpy(coefs, m_ac_plane[c]->Block(bx, by), 64 * sizeof(int16_t));
-          coefs[0] = *m_dc_plane[c]->Block(bx, by);
+          coefs[0] = dc;
           // Zeros stay zero, so every position may be multiplied.
           for (int32_t j = 0; j < 64; ++j)
             coefs[j] = static_cast<int16_t>(coefs[j] * quant[i][j]);
@@ -248,10 +290,15 @@ void jpeg_decoder_core::OutputMcuRow() {
     }
     TransformMcu(mcu);
   }
+  t_plane_blocks_read += read;
   for (int32_t i = 0; i < m_comps_in_scan; ++i) {
     const int32_t c = m_comp_list[i];
     m_block_row[c] += m_comps_in_scan == 1 ? 1 : m_comp_v[c];
   }
+}
+
+int64_t ProgressivePlaneBlocksRead() {
+  return t_plane_blocks_read;
 }
 
 }  // namespace jpgd

@@ -164,6 +164,9 @@ class jpeg_decoder_core {
   inline int32_t DecodeSymbol(bit_cursor& b, const huffman_lookup* h);
   inline int32_t DecodeWithExtra(bit_cursor& b, const huffman_lookup* h, int32_t* extra);
   void ProcessRestart(bit_cursor& b);
+  // Whether the decoding has consumed filler bits, i.e. used up the data up to the marker or the
+  // end of the input.
+  bool FillerConsumed(const bit_cursor& b) const { return m_filler_bits > b.m_cnt; }
   void CheckSequentialScan();
   void DecodeMcuRow();
   void FinishSequential();
@@ -173,6 +176,19 @@ class jpeg_decoder_core {
   void DecodeDcRefine(bit_cursor& b, int32_t c, int32_t bx, int32_t by);
   void DecodeAcFirst(bit_cursor& b, int32_t c, int32_t bx, int32_t by);
   void DecodeAcRefine(bit_cursor& b, int32_t c, int32_t bx, int32_t by);
+  // The bit of block (bx, by) of component c that says whether an AC value was stored there.
+  size_t MarkIndex(int32_t c, int32_t bx, int32_t by) const {
+    return static_cast<size_t>(m_ac_plane[c]->m_blocks_across) * static_cast<size_t>(by) +
+           static_cast<size_t>(bx);
+  }
+  bool AcMarked(int32_t c, int32_t bx, int32_t by) const {
+    const size_t i = MarkIndex(c, bx, by);
+    return (m_ac_marks[c][i >> 3] >> (i & 7)) & 1;
+  }
+  void MarkAc(int32_t c, int32_t bx, int32_t by) {
+    const size_t i = MarkIndex(c, bx, by);
+    m_ac_marks[c][i >> 3] = static_cast<uint8_t>(m_ac_marks[c][i >> 3] | (1u << (i & 7)));
+  }
   void OutputMcuRow();
 
   // Transform and line production (transform.cpp).
@@ -231,9 +247,11 @@ class jpeg_decoder_core {
   huffman_lookup* m_lookup[8] = {};
   coefficient_plane* m_dc_plane[4] = {};
   coefficient_plane* m_ac_plane[4] = {};
+  // Per component one bit per block, set once an AC value is stored in the block: the planes of
+  // blocks without it are never read, so the memory touched follows the data.
+  uint8_t* m_ac_marks[4] = {};
   int32_t m_eob_run = 0;
   int32_t m_block_row[4] = {};
-  int32_t m_block_col[4] = {};
 
   // Input state.
   uint8_t* m_in_ptr;
@@ -247,6 +265,9 @@ class jpeg_decoder_core {
   uint64_t m_bit_buf = 0;
   int32_t m_bit_cnt = 0;
   bool m_at_marker = false;
+  // Filler bits loaded since the marker or the end was reached; those beyond the valid bits
+  // (m_filler_bits - m_bit_cnt of them) have been consumed.
+  int64_t m_filler_bits = 0;
 
   uint32_t m_restart_interval = 0;
   uint32_t m_restarts_left = 0;

@@ -1,8 +1,9 @@
 // tests/image/jpeg/entropy_test.cpp: entropy decoding cases beyond the differential matrix:
-// restart markers, coefficient-index limits on a hand-built scan, bad progressive scan
-// parameters, layouts the decoder refuses, and cut or damaged files.
+// restart markers, coefficient-index limits and undefined codes on hand-built scans, bad
+// progressive scan parameters, layouts the decoder refuses, and cut or damaged files.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -64,8 +65,8 @@ Bytes HandBuiltGrey(const Bytes& scan, uint8_t width = 8, bool progressive = fal
   const uint8_t dht_ac[] = {0xFF, 0xC4, 0x00, 0x18, 0x10, 0, 0, 5, 0,    0,    0,    0,   0,
                             0,    0,    0,    0,    0,    0, 0, 0, 0x00, 0xF0, 0xF1, 0xE1, 0x01};
   b.insert(b.end(), std::begin(dht_ac), std::end(dht_ac));
-  const uint8_t sos[] = {0xFF, 0xDA, 0x00, 0x08, 1, 1, 0x00, progressive ? uint8_t{1} : uint8_t{0},
-                         63, 0};
+  const uint8_t first = progressive ? 1 : 0;  // spectral start
+  const uint8_t sos[] = {0xFF, 0xDA, 0x00, 0x08, 1, 1, 0x00, first, 63, 0};
   b.insert(b.end(), std::begin(sos), std::end(sos));
   b.insert(b.end(), scan.begin(), scan.end());
   b.push_back(0xFF);
@@ -266,6 +267,57 @@ TEST(JpegEntropy, BrokenSegmentAfterTheLastScanFailsTheDecoding) {
   const uint8_t bad_dqt[] = {0xFF, 0xDB, 0x00, 0x01};
   jpeg.insert(jpeg.end() - 2, std::begin(bad_dqt), std::end(bad_dqt));
   EXPECT_EQ(jpgd::kStatusBadQuantSegment, DecodeOurs(jpeg).status);
+}
+
+TEST(JpegEntropy, ProgressiveScansStopWhereTheirDataEnd) {
+  // A 16 x 16 progressive file whose frame header claims 64 x 64: its scans' data end in the top
+  // 16 rows, and every block below keeps all its coefficients 0, which is mid-grey.
+  EncodeOptions o;
+  o.progressive = true;
+  Bytes jpeg = EncodePicture(16, 16, o);
+  const int64_t sof = FindMarker(jpeg, 0xC2);
+  Put16(&jpeg, size_t(sof) + 5, 64);
+  Put16(&jpeg, size_t(sof) + 7, 64);
+  const Picture p = DecodeOurs(jpeg);
+  ASSERT_TRUE(p.ok()) << p.status;
+  int32_t not_grey = 0;
+  for (size_t i = 16 * 64 * 4; i < p.rgba.size(); ++i)
+    not_grey += p.rgba[i] != (i % 4 == 3 ? 255 : 128);
+  EXPECT_EQ(0, not_grey);
+}
+
+TEST(JpegEntropy, ARestartIntervalWithoutDataLeavesTheOthersIntact) {
+  // The first scan (DC) loses the data of its second restart interval, which crosses an MCU row:
+  // the decoding goes on at the next interval, and every MCU outside the lost one is unchanged.
+  const struct {
+    const char* what;
+    int32_t comps, mcu_side, interval;
+  } cases[] = {{"grey", 1, 8, 5}, {"H2V2", 3, 16, 3}};
+  for (const auto& c : cases) {
+    EncodeOptions o;
+    o.progressive = true;
+    o.comps = c.comps;
+    o.restart_interval = static_cast<uint32_t>(c.interval);
+    const Bytes whole = EncodePicture(64, 64, o);
+    const int64_t from = FindMarker(whole, 0xD0) + 2, to = FindMarker(whole, 0xD1);
+    ASSERT_TRUE(from > 1 && to > from) << c.what;
+    Bytes damaged = whole;
+    damaged.erase(damaged.begin() + from, damaged.begin() + to);
+    const Picture a = DecodeOurs(whole), b = DecodeOurs(damaged);
+    ASSERT_TRUE(a.ok() && b.ok()) << c.what << " " << b.status;
+    const int32_t per_row = 64 / c.mcu_side;
+    int32_t changed_outside = 0, changed_inside = 0;
+    for (int32_t y = 0; y < 64; ++y)
+      for (int32_t x = 0; x < 64; ++x) {
+        const int32_t mcu = (y / c.mcu_side) * per_row + x / c.mcu_side;
+        const bool lost = mcu >= c.interval && mcu < 2 * c.interval;
+        const size_t at = (size_t(y) * 64 + x) * 4;
+        const bool changed = std::memcmp(&a.rgba[at], &b.rgba[at], 4) != 0;
+        (lost ? changed_inside : changed_outside) += changed;
+      }
+    EXPECT_EQ(0, changed_outside) << c.what;
+    EXPECT_GT(changed_inside, 0) << c.what;
+  }
 }
 
 TEST(JpegEntropy, EveryPrefixDecodesDeterministicallyWithoutOverrun) {
