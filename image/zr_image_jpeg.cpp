@@ -28,7 +28,8 @@ bool DecodeStream(const JOCTET* data, size_t size, ZR_Image* image) {
   jpeg_create_decompress(&cinfo);
   ZR_JpegMemorySource(&cinfo, data, size);
   jpeg_read_header(&cinfo, TRUE);
-  if (!ZR_ReaderSizeOk(cinfo.image_width, cinfo.image_height, "ZR_Image::ReadJPEG()", "stream")) {
+  if (!ZR_CheckSizeAndWaitForRoom(cinfo.image_width, cinfo.image_height, "ZR_Image::ReadJPEG()",
+                                  "stream")) {
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
