@@ -71,7 +71,8 @@ class ZR_Image : public ZR_ObjectType, public ZR_Array2D<ZR_Colour> {
   // Encodes the image as a baseline JPEG of m_quality (libjpeg limits it to 1..100), top row
   // first, into out at its exact length (indices 0..n-1). An image without pixels gives true and
   // leaves out as it was. False, out untouched, when the stream does not fit in rows*cols*3 bytes
-  // (tiny images) or libjpeg fails.
+  // (tiny images) or libjpeg fails. Each thread keeps its encoder buffer for the next call (one
+  // that grew past 8 MiB is freed).
   bool EncodeJPEG(ZR_Array<unsigned char>& out) const;
 
   // Takes the grey array's four bounds; every pixel becomes (g, g, g, 255).
