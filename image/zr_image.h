@@ -105,6 +105,9 @@ class ZR_Image : public ZR_ObjectType, public ZR_Array2D<ZR_Colour> {
   // changed, for an image without pixels or a region that is empty, inverted, not finite or
   // wider than 16:1.
   bool CropThumbnail(const ZR_Vector2D& origin, const ZR_Vector2D& corner);
+  // The same crop into dest (which may be this image), this image unchanged: dest gets the
+  // pixels, quality 100, the notice text and no background. False, dest untouched, as above.
+  bool CropThumbnail(ZR_Image& dest, const ZR_Vector2D& origin, const ZR_Vector2D& corner) const;
   // Fills dest with the region origin..corner, 600 rows high (width as for the thumbnail),
   // opaque black outside; dest keeps its quality, text and background, this image is unchanged
   // (dest may be this image). False, dest untouched, as for CropThumbnail.
