@@ -3,6 +3,8 @@
 // allocator, which the trim does not reach, so the check is skipped there.
 #include "platform/zr_free_memory.h"
 
+#include "tests/support/zr_sanitized.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,14 +13,6 @@
 #include <cstring>
 #include <fstream>
 #include <vector>
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define ZR_MEMORY_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define ZR_MEMORY_SANITIZED 1
-#endif
-#endif
 
 namespace {
 
