@@ -88,6 +88,8 @@ class ZR_AnnoModel2D : public ZR_ObjectType, public ZR_List<ZR_Annotation2D> {
   // the box has no width or height or a point is not finite. Defined in zr_image
   // (image/zr_anno_crop.cpp), since it crops an image: callers link zr_image.
   bool CropAndNormalise(ZR_Image& image, const ZR_Vector2D& margin);
+  // The same crop into thumbnail, image unchanged (no copy of the whole picture is made).
+  bool CropAndNormalise(const ZR_Image& image, const ZR_Vector2D& margin, ZR_Image& thumbnail);
 
   // The "amod" landmark blob (annotation/zr_landmark_blob.cpp): int32 model flag, int32
   // annotation count, then each annotation's entry (ZR_Annotation2D::Serialise), little-endian,

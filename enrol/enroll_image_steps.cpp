@@ -28,9 +28,9 @@ ZR_String GetRelativeImageName(const ZR_String& path, const ZR_String& image_fol
 
 bool MakeThumbnailJpeg(const ZR_Image& image, const ZR_AnnoModel2D& model,
                        ZR_Array<unsigned char>& out) {
-  ZR_Image crop(image);
+  ZR_Image crop;
   ZR_AnnoModel2D crop_model(model);
-  if (!crop_model.CropAndNormalise(crop, ZR_Vector2D(0.3f, 0.4f))) {
+  if (!crop_model.CropAndNormalise(image, ZR_Vector2D(0.3f, 0.4f), crop)) {
     out.Resize(0);
     return false;
   }

@@ -12,7 +12,6 @@
 #include "enrol/pixel_budget.h"
 #include "enrol/zr_sqlite_gallery.h"
 #include "face/zr_landmark_fitter.h"
-#include "platform/zr_free_memory.h"
 
 namespace {
 
@@ -46,24 +45,6 @@ bool ReadModelFile(const ZR_String& path, Read read) {
   }
   std::fclose(f);
   return ok;
-}
-
-// The detectors keep their buffers (scaled copies, integral images, feature pyramids) sized to
-// the last picture they searched, so a worker would go on holding a large picture's search
-// (measured: 0.5 GB per worker after an 11000 x 12000 picture). A search of a small blank
-// picture sizes them down again. It finds nothing, and no search reads what an earlier one left
-// (results do not depend on which worker, or after what, an image runs).
-void ShedSearchBuffers(const ZR_LandmarkFitter& fitter, ZR_FaceDetectors& detectors,
-                       const ZR_DetectionParams& params) {
-  ZR_Image blank(240, 320);
-  for (int32_t r = 0; r < blank.m_rows; ++r)
-    for (int32_t c = 0; c < blank.m_cols; ++c) blank[r][c] = ZR_Colour{128, 128, 128, 255};
-  ZR_AnnoModel2D model;
-  ZR_String error;
-  try {
-    fitter.FindAndFit(detectors, blank, params, model, error);
-  } catch (...) {  // only memory is at stake
-  }
 }
 
 }  // namespace
@@ -119,15 +100,13 @@ void EnrollThread::EnrolImage(const ZR_String& path, ImageOutcome& out) {
   if (m_fitter == nullptr || m_gallery == nullptr) return;
   ZR_Image image;
   // The picture's share of the run's pixel budget is taken once its header gives the size and
-  // given back, with the pixels, when this image is finished. A large picture's search buffers,
-  // and the free memory its search left in the allocator's pools, go before the share does, so
-  // that the next large picture never meets them.
-  ZR_PixelBudget::Ticket admission(ZR_PixelBudget::ForThisMachine(), &image);
+  // given back, with the pixels, when this image is finished; a picture beyond the worker's fair
+  // share leaves nothing sized to it behind, so that the next large picture never meets it.
+  ZR_PixelBudget& budget = ZR_PixelBudget::ForThisMachine();
+  ZR_PixelBudget::Ticket admission(budget, &image);
   RunImageSteps(path, image, out);
-  if (admission.Held() < kZrShedPixels) return;
-  image.Resize(0, 0);
-  ShedSearchBuffers(*m_fitter, m_detectors, SearchParams());
-  ZR_TrimFreeMemory();
+  ZR_ReleaseMemoryAfterLargePicture(budget, admission.Held(), image, *m_fitter, m_detectors,
+                                    SearchParams());
 }
 
 void EnrollThread::RunImageSteps(const ZR_String& path, ZR_Image& image, ImageOutcome& out) {

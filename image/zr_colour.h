@@ -1,6 +1,6 @@
 // image/zr_colour.h: the pixel types. ZR_Colour is red, green, blue, alpha in memory order, so read
 // as a little-endian word red is the lowest byte (0xff808080 is opaque mid grey). Later stages and
-// the plug-ins depend on this order; zr_rgb_data is the same without alpha, for the JPEG encoder.
+// the plug-ins depend on this order; zr_rgb_data is the same without alpha.
 #ifndef IMAGE_ZR_COLOUR_H
 #define IMAGE_ZR_COLOUR_H
 

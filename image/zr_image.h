@@ -71,7 +71,8 @@ class ZR_Image : public ZR_ObjectType, public ZR_Array2D<ZR_Colour> {
   // Encodes the image as a baseline JPEG of m_quality (libjpeg limits it to 1..100), top row
   // first, into out at its exact length (indices 0..n-1). An image without pixels gives true and
   // leaves out as it was. False, out untouched, when the stream does not fit in rows*cols*3 bytes
-  // (tiny images) or libjpeg fails.
+  // (tiny images) or libjpeg fails. Each thread keeps its encoder buffer for the next call (one
+  // that grew past 8 MiB is freed).
   bool EncodeJPEG(ZR_Array<unsigned char>& out) const;
 
   // Takes the grey array's four bounds; every pixel becomes (g, g, g, 255).
@@ -104,6 +105,9 @@ class ZR_Image : public ZR_ObjectType, public ZR_Array2D<ZR_Colour> {
   // changed, for an image without pixels or a region that is empty, inverted, not finite or
   // wider than 16:1.
   bool CropThumbnail(const ZR_Vector2D& origin, const ZR_Vector2D& corner);
+  // The same crop into dest (which may be this image), this image unchanged: dest gets the
+  // pixels, quality 100, the notice text and no background. False, dest untouched, as above.
+  bool CropThumbnail(ZR_Image& dest, const ZR_Vector2D& origin, const ZR_Vector2D& corner) const;
   // Fills dest with the region origin..corner, 600 rows high (width as for the thumbnail),
   // opaque black outside; dest keeps its quality, text and background, this image is unchanged
   // (dest may be this image). False, dest untouched, as for CropThumbnail.

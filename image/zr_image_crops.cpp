@@ -42,14 +42,19 @@ const ZR_Annotation2D* FindWithPoints(const ZR_AnnoModel2D& model, const char* n
 }  // namespace
 
 bool ZR_Image::CropThumbnail(const ZR_Vector2D& origin, const ZR_Vector2D& corner) {
+  return CropThumbnail(*this, origin, corner);
+}
+
+bool ZR_Image::CropThumbnail(ZR_Image& dest, const ZR_Vector2D& origin,
+                             const ZR_Vector2D& corner) const {
   int32_t cols_out;
   if (!ZR_CropColumns(m_rows, m_cols, origin, corner, kThumbnailRows, cols_out)) return false;
   ZR_Image crop(kThumbnailRows, cols_out);
   SampleRegion(*this, origin, corner, m_background != nullptr ? *m_background : kOpaqueBlack, crop);
-  ZR_TakePixels(*this, crop);
-  m_quality = 100;
-  m_text = kZrImageNotice;
-  m_background = nullptr;
+  ZR_TakePixels(dest, crop);  // sampled first, so dest may be this image
+  dest.m_quality = 100;
+  dest.m_text = kZrImageNotice;
+  dest.m_background = nullptr;
   return true;
 }
 

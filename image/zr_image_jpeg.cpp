@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "image/internal/libjpeg_glue.h"
 #include "image/internal/reader_support.h"
@@ -28,7 +29,8 @@ bool DecodeStream(const JOCTET* data, size_t size, ZR_Image* image) {
   jpeg_create_decompress(&cinfo);
   ZR_JpegMemorySource(&cinfo, data, size);
   jpeg_read_header(&cinfo, TRUE);
-  if (!ZR_ReaderSizeOk(cinfo.image_width, cinfo.image_height, "ZR_Image::ReadJPEG()", "stream")) {
+  if (!ZR_CheckSizeAndWaitForRoom(cinfo.image_width, cinfo.image_height, "ZR_Image::ReadJPEG()",
+                                  "stream")) {
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
@@ -68,10 +70,38 @@ bool DecodeStream(const JOCTET* data, size_t size, ZR_Image* image) {
   return true;
 }
 
-// Compresses rows × cols RGB pixels (row rows - 1 written first) into buffer. Sets *result as the
-// destination does; false after a libjpeg error.
-bool CompressRgb(const zr_rgb_data* pixels, int32_t rows, int32_t cols, int32_t quality,
-                 JOCTET* buffer, int32_t buffer_size, int32_t* result) {
+// The encoder's scratch output of one thread, kept from one encoding to the next: never
+// zero-filled (only the bytes the compressor writes are read) and freed after an image that
+// needed more than kKeptScratchBytes, so no thread keeps a large picture's buffer.
+constexpr size_t kKeptScratchBytes = size_t{8} << 20;
+
+class Scratch {
+ public:
+  // A buffer of at least bytes.
+  JOCTET* Get(size_t bytes) {
+    if (bytes > m_size) {
+      m_block.reset(new JOCTET[bytes]);
+      m_size = bytes;
+    }
+    return m_block.get();
+  }
+  void ShrinkIfLarge() {
+    if (m_size <= kKeptScratchBytes) return;
+    m_block.reset();
+    m_size = 0;
+  }
+
+ private:
+  std::unique_ptr<JOCTET[]> m_block;
+  size_t m_size = 0;
+};
+
+thread_local Scratch t_scratch;
+
+// Compresses the image's rows × cols pixels (row row_lo + rows - 1 written first) into buffer,
+// libjpeg reading R, G, B from each R, G, B, A pixel in place. Sets *result as the destination
+// does; false after a libjpeg error.
+bool CompressImage(const ZR_Image& image, JOCTET* buffer, int32_t buffer_size, int32_t* result) {
   jpeg_compress_struct cinfo;
   zr_jpeg_error_manager err;
   cinfo.err = ZR_JpegErrorManager(&err);
@@ -81,16 +111,17 @@ bool CompressRgb(const zr_rgb_data* pixels, int32_t rows, int32_t cols, int32_t 
   }
   jpeg_create_compress(&cinfo);
   ZR_JpegMemoryDestination(&cinfo, buffer, buffer_size, result);
-  cinfo.image_width = static_cast<JDIMENSION>(cols);
-  cinfo.image_height = static_cast<JDIMENSION>(rows);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
+  cinfo.image_width = static_cast<JDIMENSION>(image.m_cols);
+  cinfo.image_height = static_cast<JDIMENSION>(image.m_rows);
+  cinfo.input_components = 4;
+  cinfo.in_color_space = JCS_EXT_RGBA;  // the same colour conversion as for R, G, B
   jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, quality, TRUE);
+  jpeg_set_quality(&cinfo, image.m_quality, TRUE);
   jpeg_start_compress(&cinfo, TRUE);
   while (cinfo.next_scanline < cinfo.image_height) {
-    const size_t r = static_cast<size_t>(rows) - 1 - cinfo.next_scanline;
-    JSAMPROW row = const_cast<JSAMPROW>(reinterpret_cast<const JSAMPLE*>(pixels + r * cols));
+    const int32_t r = image.m_row_hi - static_cast<int32_t>(cinfo.next_scanline);
+    JSAMPROW row =
+        const_cast<JSAMPROW>(reinterpret_cast<const JSAMPLE*>(image[r] + image.m_col_lo));
     jpeg_write_scanlines(&cinfo, &row, 1);
   }
   jpeg_finish_compress(&cinfo);
@@ -121,20 +152,13 @@ bool ZR_Image::EncodeJPEG(ZR_Array<unsigned char>& out) const {
   if (rows < 1 || cols < 1) return true;
   const int64_t raw_bytes = int64_t{rows} * cols * 3;
   if (raw_bytes > std::numeric_limits<int32_t>::max()) return false;
-  ZR_Array2D<zr_rgb_data> rgb(rows, cols);
-  for (int32_t r = 0; r < rows; ++r) {
-    const ZR_Colour* in = (*this)[m_row_lo + r] + m_col_lo;
-    zr_rgb_data* to = rgb[r];
-    for (int32_t c = 0; c < cols; ++c) to[c] = {in[c].r, in[c].g, in[c].b};
-  }
-  ZR_Array<unsigned char> buffer;
-  buffer.Resize(static_cast<int32_t>(raw_bytes));
+  JOCTET* buffer = t_scratch.Get(static_cast<size_t>(raw_bytes));
   int32_t result = -1;
-  if (!CompressRgb(rgb[0], rows, cols, m_quality, &buffer[0], static_cast<int32_t>(raw_bytes),
-                   &result) ||
-      result < 0)
-    return false;
-  out.Resize(result);
-  if (result > 0) std::memcpy(&out[0], &buffer[0], static_cast<size_t>(result));
-  return true;
+  const bool ok = CompressImage(*this, buffer, static_cast<int32_t>(raw_bytes), &result);
+  if (ok && result >= 0) {
+    out.Resize(result);
+    if (result > 0) std::memcpy(&out[0], buffer, static_cast<size_t>(result));
+  }
+  t_scratch.ShrinkIfLarge();
+  return ok && result >= 0;
 }

@@ -1,20 +1,13 @@
-// platform/zr_free_memory.cpp: glibc's mmap threshold, fixed so that the allocator no longer
-// raises it (up to 32 MiB) after a mapped block is freed, and the trim of its pools.
+// platform/zr_free_memory.cpp: the trim of the C library's pools. The allocator's settings (its
+// mmap threshold among them) are left as they are: a low fixed threshold would make every large
+// buffer a fresh mapping, faulted in page by page for each image.
 #include "platform/zr_free_memory.h"
+
+#include <cstdlib>  // defines __GLIBC__ where the C library is glibc
 
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
-
-#include <climits>
-
-void ZR_ReturnLargeBlocksOnFree(size_t bytes) {
-#if defined(__GLIBC__)
-  mallopt(M_MMAP_THRESHOLD, bytes > size_t(INT_MAX) ? INT_MAX : int(bytes));
-#else
-  (void)bytes;
-#endif
-}
 
 void ZR_TrimFreeMemory() {
 #if defined(__GLIBC__)

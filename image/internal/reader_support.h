@@ -10,11 +10,12 @@
 
 #include "image/zr_image.h"
 
-// True when a width × height picture passes the shared cap (image/image_limits.h), after the
-// calling thread's pixel admission (image/pixel_admission.h), if any, has let it in. Otherwise
-// prints "<reader> Error! image size W x H of <name> is outside 1..65535 per side or above
-// 134217728 pixels" and returns false.
-bool ZR_ReaderSizeOk(int64_t width, int64_t height, const char* reader, const char* name);
+// True when a width × height picture passes the shared cap (image/image_limits.h), once the
+// calling thread's pixel admission (image/pixel_admission.h), if any, has let it in, which may
+// wait for other threads' pictures. Otherwise prints "<reader> Error! image size W x H of <name>
+// is outside 1..65535 per side or above 134217728 pixels" and returns false.
+bool ZR_CheckSizeAndWaitForRoom(int64_t width, int64_t height, const char* reader,
+                                const char* name);
 
 // The text, ": ", the description of errno and a line feed, on the error stream.
 void ZR_PrintPerror(const std::string& text);

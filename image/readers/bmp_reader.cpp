@@ -88,7 +88,7 @@ bool ZR_Image::LoadBMP(const char* name) {
   // A negative height stores the rows top-down.
   const bool top_down = height < 0;
   const int64_t rows = top_down ? -height : height;
-  if (!ZR_ReaderSizeOk(width, rows, "ZR_Image::LoadBMP()", name)) return false;
+  if (!ZR_CheckSizeAndWaitForRoom(width, rows, "ZR_Image::LoadBMP()", name)) return false;
   if (pixel_offset < kFileHeaderBytes + info_size || pixel_offset > file_size) {
     std::fprintf(stderr,
                  "ZR_Image::LoadBMP() Error! pixel data offset %lld of %s is outside %lld..%lld\n",

@@ -13,7 +13,7 @@ bool ZR_Image::LoadForce(const char* name) {
   ZR_Array2D<float> matrix;
   if (!matrix.Read(file.get())) return false;
   file.reset();
-  if (!ZR_ReaderSizeOk(matrix.m_cols, matrix.m_rows, "ZR_Image::LoadForce()", name))
+  if (!ZR_CheckSizeAndWaitForRoom(matrix.m_cols, matrix.m_rows, "ZR_Image::LoadForce()", name))
     return false;
   SetFromFloats(matrix);
   // Same element count: the block and its values stay, only the bounds move to 0.

@@ -243,7 +243,7 @@ bool ZR_Image::LoadGIF(const char* name) {
       std::fprintf(stderr, "ZR_Image::LoadGIF() Error! - %s ends inside its colour table\n", name);
       return false;
     }
-    if (!ZR_ReaderSizeOk(width, height, "ZR_Image::LoadGIF()", name)) return false;
+    if (!ZR_CheckSizeAndWaitForRoom(width, height, "ZR_Image::LoadGIF()", name)) return false;
     const int min_code_size = input.Byte();
     if (min_code_size < 1 || min_code_size > kMaxCodeBits - 1) {
       std::fprintf(stderr, "ZR_Image::LoadGIF() Error! - LZW code size %d of %s is outside 1..11\n",

@@ -51,7 +51,7 @@ bool ZR_Image::LoadHex(const char* name) {
   if (!ReadSizeLine(f, first) || !ReadSizeLine(f, second)) return false;
   const int32_t cols = second[0];
   const int32_t rows = second[1];
-  if (!ZR_ReaderSizeOk(cols, rows, "ZR_Image::LoadHex()", name)) return false;
+  if (!ZR_CheckSizeAndWaitForRoom(cols, rows, "ZR_Image::LoadHex()", name)) return false;
   ZR_Array2D<unsigned char> grey(rows, cols);
   const int64_t total = int64_t{rows} * cols;
   int64_t k = 0;

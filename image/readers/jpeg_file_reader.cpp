@@ -15,7 +15,7 @@ class ImageRows : public jpgd::jpeg_line_sink {
   ImageRows(ZR_Image& image, const char* name) : m_image(image), m_name(name) {}
   // The size is checked, and the picture admitted, before the decoder allocates for its scans.
   bool frame(int32_t width, int32_t height) override {
-    m_sized = ZR_ReaderSizeOk(width, height, "ZR_Image::LoadJPEG()", m_name);
+    m_sized = ZR_CheckSizeAndWaitForRoom(width, height, "ZR_Image::LoadJPEG()", m_name);
     m_width = width;
     m_height = height;
     return m_sized;

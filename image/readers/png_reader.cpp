@@ -35,7 +35,7 @@ bool ReadPng(FILE* file, ZR_Image* image, const char* name) {
   png_read_info(png, info);
   const png_uint_32 width = png_get_image_width(png, info);
   const png_uint_32 height = png_get_image_height(png, info);
-  if (!ZR_ReaderSizeOk(width, height, "ZR_Image::LoadPNG()", name)) {
+  if (!ZR_CheckSizeAndWaitForRoom(width, height, "ZR_Image::LoadPNG()", name)) {
     png_destroy_read_struct(&png, &info, nullptr);
     return false;
   }

@@ -17,7 +17,8 @@ bool ZR_Image::LoadPPM(const char* name) {
   if (!ZR_ReadNetpbmHeader(file.get(), &header) || header.kind != '6' || header.max_value < 1 ||
       header.max_value > 255)
     return false;
-  if (!ZR_ReaderSizeOk(header.width, header.height, "ZR_Image::LoadPPM()", name)) return false;
+  if (!ZR_CheckSizeAndWaitForRoom(header.width, header.height, "ZR_Image::LoadPPM()", name))
+    return false;
   const int32_t rows = static_cast<int32_t>(header.height);
   const int32_t cols = static_cast<int32_t>(header.width);
   Resize(rows, cols);

@@ -18,7 +18,8 @@ constexpr int64_t kPixelLimit = kZrMaxImagePixels;
 
 }  // namespace
 
-bool ZR_ReaderSizeOk(int64_t width, int64_t height, const char* reader, const char* name) {
+bool ZR_CheckSizeAndWaitForRoom(int64_t width, int64_t height, const char* reader,
+                                const char* name) {
   if (ZR_ImageSizeOk(width, height) && width * height <= kPixelLimit) {
     ZR_AdmitPixels(width * height);  // may wait until the picture fits in memory
     return true;

@@ -28,7 +28,7 @@ bool ZR_Image::LoadTGA(const char* name) {
   if (header[1] != 0) skip = int64_t{ZR_Le16(header + 5)} * ((header[7] + 7) / 8);
   const int64_t width = static_cast<int16_t>(ZR_Le16(header + 12));
   const int64_t height = static_cast<int16_t>(ZR_Le16(header + 14));
-  if (!ZR_ReaderSizeOk(width, height, "ZR_Image::LoadTGA()", name)) return false;
+  if (!ZR_CheckSizeAndWaitForRoom(width, height, "ZR_Image::LoadTGA()", name)) return false;
   const int64_t bytes_per_pixel = depth / 8;
   const int64_t pixel_bytes = bytes_per_pixel * width * height;
   // The ID field, colour map and pixels must all be in the file before anything is allocated.

@@ -45,7 +45,7 @@ bool ZR_Image::LoadTIFF(const char* name) {
   uint32_t width = 0, height = 0;
   bool ok = TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) == 1 &&
             TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) == 1 &&
-            ZR_ReaderSizeOk(width, height, "ZR_Image::LoadTIFF()", name);
+            ZR_CheckSizeAndWaitForRoom(width, height, "ZR_Image::LoadTIFF()", name);
   if (ok) {
     static_assert(sizeof(ZR_Colour) == sizeof(uint32_t), "one packed pixel per image pixel");
     const int32_t rows = static_cast<int32_t>(height);

@@ -24,14 +24,7 @@
 #include "image/zr_image.h"
 #include "tests/image/jpeg/libjpeg_fixture.h"
 #include "tests/image/test_support.h"
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define ZR_MEMORY_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define ZR_MEMORY_SANITIZED 1
-#endif
-#endif
+#include "tests/support/zr_sanitized.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // tests/image/zr_anno_crop_test.cpp: ZR_AnnoModel2D::CropAndNormalise, the thumbnail cut around the
-// landmarks: the grown box, which annotations shape it, the mapping of every point, and the boxes
-// it refuses without touching the image or the model.
+// landmarks: the grown box, which annotations shape it, the mapping of every point, the crop into
+// a thumbnail of its own, and the boxes it refuses without touching the image or the model.
 #include "annotation/zr_anno_model2d.h"
 
 #include <cmath>
@@ -56,6 +56,31 @@ TEST(CropAndNormalise, GrowsTheIncludedBoxAndMapsEveryPoint) {
   // The crop's first pixel samples the source near the region's origin (68, 28).
   EXPECT_NEAR(68, image[0][0].r, 1);
   EXPECT_NEAR(28, image[0][0].g, 1);
+}
+
+// Into a thumbnail of its own the crop is the in-place one, with the source's background outside
+// it, and the source stays as it was.
+TEST(CropAndNormalise, IntoAThumbnailLeavesTheSourceAndCropsTheSame) {
+  ZR_Colour grey = {9, 8, 7, 255};
+  ZR_Image source = Grey(200, 150);
+  source.m_background = &grey;
+  source.m_quality = 40;
+  const ZR_Vector2D margin(2.5f, 0.4f);  // reaches past the left and right edges
+  ZR_Image in_place = source;
+  ZR_AnnoModel2D in_place_model = Model();
+  ASSERT_TRUE(in_place_model.CropAndNormalise(in_place, margin));
+  ZR_Image thumbnail(3, 3);
+  ZR_AnnoModel2D model = Model();
+  ASSERT_TRUE(model.CropAndNormalise(source, margin, thumbnail));
+  ASSERT_EQ(in_place.m_count, thumbnail.m_count);
+  EXPECT_EQ(0, std::memcmp(in_place.Block(), thumbnail.Block(), in_place.m_count * 4u));
+  EXPECT_EQ(9, thumbnail[48][0].r);
+  EXPECT_EQ(100, thumbnail.m_quality);
+  EXPECT_EQ(nullptr, thumbnail.m_background);
+  EXPECT_EQ(in_place_model[1][0].x, model[1][0].x);
+  EXPECT_EQ(200, source.m_rows);
+  EXPECT_EQ(40, source.m_quality);
+  EXPECT_EQ(Grey(200, 150)[10][20].r, source[10][20].r);
 }
 
 TEST(CropAndNormalise, MarginZeroMapsTheBoxCornersToZeroAndOne) {

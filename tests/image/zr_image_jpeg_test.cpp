@@ -1,5 +1,5 @@
 // tests/image/zr_image_jpeg_test.cpp: JPEG streams in memory through libjpeg — ReadJPEG over
-// every component count and broken streams, EncodeJPEG's sizes, qualities and row order.
+// every component count and broken streams, EncodeJPEG's sizes, qualities, row order and bytes.
 #include "image/zr_image.h"
 
 #include <gtest/gtest.h>
@@ -226,6 +226,40 @@ TEST(EncodeJpeg, RoundTripsAtWorkerQualitiesKeepingTheTopRowFirst) {
     EXPECT_EQ("", testing::internal::GetCapturedStderr());
     ASSERT_EQ(450, back.m_rows);
     EXPECT_GT(Psnr(source, back), 35.0) << quality;
+  }
+}
+
+// The encoder hands libjpeg the image's own R, G, B, A rows: the stream is the one libjpeg makes
+// from the R, G, B bytes top row first, whatever the alpha, the bounds or the encodings before.
+TEST(EncodeJpeg, SameBytesAsLibjpegFromTheRgbRowsTopFirst) {
+  const struct {
+    int32_t rows, cols, row_lo, col_lo, quality;
+  } cases[] = {
+      {600, 450, 0, 0, 95},  // a face crop
+      {96, 71, 0, 0, 90},    // a thumbnail
+      {37, 53, -5, 3, 75},   // bounds not from 0, sizes off the 16-pixel blocks
+      {600, 450, 0, 0, 95},  // again, after smaller encodings
+  };
+  for (const auto& c : cases) {
+    const jpeg_fixture::Bytes rgba = jpeg_fixture::MakePicture(c.cols, c.rows, 4, 7);
+    ZR_Image image;
+    image.Resize(c.row_lo, c.row_lo + c.rows - 1, c.col_lo, c.col_lo + c.cols - 1);
+    jpeg_fixture::Bytes rgb;
+    for (int32_t y = 0; y < c.rows; ++y) {  // y from the top
+      ZR_Colour* row = image[c.row_lo + c.rows - 1 - y] + c.col_lo;
+      for (int32_t x = 0; x < c.cols; ++x) {
+        const uint8_t* p = &rgba[(size_t(y) * c.cols + x) * 4];
+        row[x] = {p[0], p[1], p[2], p[3]};
+        rgb.insert(rgb.end(), p, p + 3);
+      }
+    }
+    image.m_quality = c.quality;
+    jpeg_fixture::EncodeOptions o;
+    o.quality = c.quality;
+    ZR_Array<unsigned char> out;
+    ASSERT_TRUE(image.EncodeJPEG(out)) << c.rows << " x " << c.cols;
+    EXPECT_EQ(jpeg_fixture::EncodeJpeg(rgb, c.cols, c.rows, o), FromArray(out))
+        << c.rows << " x " << c.cols;
   }
 }
 
