@@ -204,11 +204,20 @@ int PredictorPointCount(const ZR_LandmarkPredictor& p) {
 
 namespace {
 
+// Asks for the cache lines of a leaf of bytes bytes.
+void FetchLeaf(const float* leaf, size_t bytes) {
+  const char* p = reinterpret_cast<const char*>(leaf);
+  for (size_t b = 0; b < bytes; b += 64) __builtin_prefetch(p + b);
+  __builtin_prefetch(p + bytes - 1);
+}
+
 // Adds to current the leaf that each tree of forest reaches on features, in tree order. The walks
-// come first, so that the leaves, spread over the whole model, can be fetched ahead of their sums.
+// come first and ask for each leaf they reach, so that the leaves, spread over the whole model,
+// arrive while later trees are walked; the sums ask again a few trees ahead.
 void AddLeaves(const zr_forest& forest, const std::vector<float>& features,
                std::vector<const float*>& reached, float* current, size_t values) {
   const size_t trees = forest.m_trees.size();
+  const size_t leaf_bytes = values * sizeof(float);
   reached.resize(trees);
   for (size_t t = 0; t < trees; ++t) {
     const zr_tree_span& tree = forest.m_trees[t];
@@ -220,16 +229,11 @@ void AddLeaves(const zr_forest& forest, const std::vector<float>& features,
       node = features[s.idx1] - features[s.idx2] > s.thresh ? 2 * node + 1 : 2 * node + 2;
     }
     reached[t] = forest.m_leaves.data() + tree.first_leaf + (node - count) * values;
+    FetchLeaf(reached[t], leaf_bytes);
   }
-  // Leaves this many trees ahead are fetched while a sum runs; a leaf spans a few cache lines.
   constexpr size_t kAhead = 8;
-  const size_t leaf_bytes = values * sizeof(float);
   for (size_t t = 0; t < trees; ++t) {
-    if (t + kAhead < trees) {
-      const char* ahead = reinterpret_cast<const char*>(reached[t + kAhead]);
-      for (size_t b = 0; b < leaf_bytes; b += 64) __builtin_prefetch(ahead + b);
-      __builtin_prefetch(ahead + leaf_bytes - 1);
-    }
+    if (t + kAhead < trees) FetchLeaf(reached[t + kAhead], leaf_bytes);
     const float* leaf = reached[t];
     for (size_t k = 0; k < values; ++k) current[k] += leaf[k];
   }
