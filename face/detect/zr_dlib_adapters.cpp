@@ -19,14 +19,29 @@ ZR_NBox BoxOfRect(const dlib::rectangle& r, const ZR_Vector2D& size) {
   return BoxOfLibraryRect(r.left(), r.top(), r.right(), r.bottom(), size);
 }
 
+// The picture in dlib's type, copied from image at the first use only: a stage whose search finds
+// no face to fit makes no copy.
+class zr_lazy_copy {
+ public:
+  explicit zr_lazy_copy(const ZR_Image& image) : m_image(image) {}
+  const dlib::array2d<dlib::rgb_pixel>& Get() {
+    if (m_copy.size() == 0) ToDlibImage(m_image, m_copy);
+    return m_copy;
+  }
+
+ private:
+  const ZR_Image& m_image;
+  dlib::array2d<dlib::rgb_pixel> m_copy;
+};
+
 // Fits every rectangle on image and appends the model and box of each face whose shape has a
 // layout.
-void FitRects(const std::vector<dlib::rectangle>& rects,
-              const dlib::array2d<dlib::rgb_pixel>& image, const ZR_LandmarkPredictor& p,
-              const ZR_Vector2D& size, ZR_List<ZR_AnnoModel2D>& models, ZR_List<ZR_NBox>& boxes) {
+void FitRects(const std::vector<dlib::rectangle>& rects, zr_lazy_copy& image,
+              const ZR_LandmarkPredictor& p, const ZR_Vector2D& size,
+              ZR_List<ZR_AnnoModel2D>& models, ZR_List<ZR_NBox>& boxes) {
   for (const dlib::rectangle& r : rects) {
     ZR_AnnoModel2D model;
-    if (!ShapeToAnnoModel(RunLandmarkCascade(p, image, r), model, size)) continue;
+    if (!ShapeToAnnoModel(RunLandmarkCascade(p, image.Get(), r), model, size)) continue;
     models.Add(model);
     boxes.Add(BoxOfRect(r, size));
   }
@@ -73,10 +88,9 @@ bool DLIB_FitLandmarks(const ZR_Image& image, ZR_List<ZR_AnnoModel2D>& models,
   models.Clear();
   boxes.Clear();
   try {
-    dlib::array2d<dlib::rgb_pixel> copy;
-    ToDlibImage(image, copy);
-    if (copy.size() == 0) return false;
-    FitRects(d->m_detector(copy, 0.0), copy, *p, size, models, boxes);
+    zr_lazy_copy copy(image);
+    if (copy.Get().size() == 0) return false;
+    FitRects(d->m_detector(copy.Get(), 0.0), copy, *p, size, models, boxes);
     return models.m_count != 0;
   } catch (const std::exception& e) {
     error = e.what();
@@ -99,9 +113,9 @@ bool DLIB_FitLandmarksHalfSize(const ZR_Image& image, ZR_List<ZR_AnnoModel2D>& m
   try {
     ZR_Image half(image);
     half.ResizeImage(unsigned(image.m_rows / 2), unsigned(image.m_cols / 2), true);
-    dlib::array2d<dlib::rgb_pixel> half_copy, copy;
+    dlib::array2d<dlib::rgb_pixel> half_copy;
     ToDlibImage(half, half_copy);
-    ToDlibImage(image, copy);
+    zr_lazy_copy copy(image);
     std::vector<dlib::rectangle> rects = d->m_detector(half_copy, 0.0);
     for (dlib::rectangle& r : rects)
       r = dlib::rectangle(r.left() * 2, r.top() * 2, r.right() * 2, r.bottom() * 2);
@@ -125,12 +139,11 @@ bool DLIB_FitLandmarksToBoxes(const ZR_Image& image, ZR_List<ZR_NBox>& boxes,
   models.Clear();
   ZR_List<ZR_NBox> confirmed;
   try {
-    dlib::array2d<dlib::rgb_pixel> copy;
-    ToDlibImage(image, copy);
-    if (copy.size() == 0) {
+    if (image.Block() == nullptr || image.m_rows < 1 || image.m_cols < 1) {
       boxes = confirmed;
       return false;
     }
+    zr_lazy_copy copy(image);
     ZR_Bilinear<ZR_Colour> sampler(image);
     const ZR_Vector2D size = image.GetSize();
     dlib::array2d<dlib::rgb_pixel> patch;
@@ -155,7 +168,7 @@ bool DLIB_FitLandmarksToBoxes(const ZR_Image& image, ZR_List<ZR_NBox>& boxes,
         continue;
       const dlib::rectangle rect(left, top, right, bottom);
       ZR_AnnoModel2D model;
-      if (!ShapeToAnnoModel(RunLandmarkCascade(*p, copy, rect), model, size)) continue;
+      if (!ShapeToAnnoModel(RunLandmarkCascade(*p, copy.Get(), rect), model, size)) continue;
       models.Add(model);
       confirmed.Add(BoxOfRect(rect, size));
     }
