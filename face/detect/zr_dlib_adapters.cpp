@@ -7,6 +7,7 @@
 #include <cmath>
 #include <exception>
 #include <new>
+#include <vector>
 
 #include "face/detect/internal/dlib_geometry.h"
 #include "face/detect/internal/zr_dlib_types.h"
@@ -33,6 +34,40 @@ class zr_lazy_copy {
   const ZR_Image& m_image;
   dlib::array2d<dlib::rgb_pixel> m_copy;
 };
+
+// One patch column's (or row's) neighbours in the image and the weight of the second; inside is
+// false where the sampler would give its outside colour.
+struct zr_patch_cell {
+  int32_t i0;
+  int32_t i1;
+  float w;
+  bool inside;
+};
+
+// Fills patch (kZrPatchRows x g.cols) as sampler.Sample would pixel by pixel at column j * step +
+// col0 and bottom-up row (rows - 1 - r) * step + row0, each column's and row's cell found once.
+void SamplePatch(ZR_Bilinear<ZR_Colour>& sampler, const zr_patch_geometry& g,
+                 std::vector<zr_patch_cell>& columns, dlib::array2d<dlib::rgb_pixel>& patch) {
+  patch.set_size(kZrPatchRows, g.cols);
+  columns.resize(size_t(g.cols));
+  for (long j = 0; j < g.cols; ++j) {
+    zr_patch_cell& c = columns[size_t(j)];
+    c.inside = sampler.ColumnCell(float(j) * g.step + g.col0, c.i0, c.i1, c.w);
+  }
+  const ZR_Colour outside = sampler.m_outside;
+  for (int r = 0; r < kZrPatchRows; ++r) {
+    zr_patch_cell row = {0, 0, 0, false};
+    row.inside =
+        sampler.RowCell(float(kZrPatchRows - 1 - r) * g.step + g.row0, row.i0, row.i1, row.w);
+    for (long j = 0; j < g.cols; ++j) {
+      const zr_patch_cell& c = columns[size_t(j)];
+      const ZR_Colour s = row.inside && c.inside
+                              ? sampler.Blend(row.i0, row.i1, row.w, c.i0, c.i1, c.w)
+                              : outside;
+      patch[r][j] = dlib::rgb_pixel(s.r, s.g, s.b);
+    }
+  }
+}
 
 // Fits every rectangle on image and appends the model and box of each face whose shape has a
 // layout.
@@ -147,16 +182,11 @@ bool DLIB_FitLandmarksToBoxes(const ZR_Image& image, ZR_List<ZR_NBox>& boxes,
     ZR_Bilinear<ZR_Colour> sampler(image);
     const ZR_Vector2D size = image.GetSize();
     dlib::array2d<dlib::rgb_pixel> patch;
+    std::vector<zr_patch_cell> columns;
     for (uint32_t k = 0; k < boxes.m_count; ++k) {
       zr_patch_geometry g;
       if (!PatchGeometry(boxes[k], image.m_rows, image.m_cols, g)) continue;  // no area: skip
-      patch.set_size(kZrPatchRows, g.cols);
-      for (int r = 0; r < kZrPatchRows; ++r)
-        for (long j = 0; j < g.cols; ++j) {
-          const ZR_Colour s = sampler.Sample(ZR_Vector2D(
-              float(j) * g.step + g.col0, float(kZrPatchRows - 1 - r) * g.step + g.row0));
-          patch[r][j] = dlib::rgb_pixel(s.r, s.g, s.b);
-        }
+      SamplePatch(sampler, g, columns, patch);
       const std::vector<dlib::rectangle> rects = d->m_detector(patch, 0.0);
       if (rects.empty()) continue;
       const dlib::rectangle& hit = rects[0];
