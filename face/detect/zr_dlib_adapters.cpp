@@ -36,38 +36,13 @@ class zr_lazy_copy {
 };
 
 // One patch column's (or row's) neighbours in the image and the weight of the second; inside is
-// false where the sampler would give its outside colour.
+// false where the sampler gives its outside colour.
 struct zr_patch_cell {
   int32_t i0;
   int32_t i1;
   float w;
   bool inside;
 };
-
-// Fills patch (kZrPatchRows x g.cols) as sampler.Sample would pixel by pixel at column j * step +
-// col0 and bottom-up row (rows - 1 - r) * step + row0, each column's and row's cell found once.
-void SamplePatch(ZR_Bilinear<ZR_Colour>& sampler, const zr_patch_geometry& g,
-                 std::vector<zr_patch_cell>& columns, dlib::array2d<dlib::rgb_pixel>& patch) {
-  patch.set_size(kZrPatchRows, g.cols);
-  columns.resize(size_t(g.cols));
-  for (long j = 0; j < g.cols; ++j) {
-    zr_patch_cell& c = columns[size_t(j)];
-    c.inside = sampler.ColumnCell(float(j) * g.step + g.col0, c.i0, c.i1, c.w);
-  }
-  const ZR_Colour outside = sampler.m_outside;
-  for (int r = 0; r < kZrPatchRows; ++r) {
-    zr_patch_cell row = {0, 0, 0, false};
-    row.inside =
-        sampler.RowCell(float(kZrPatchRows - 1 - r) * g.step + g.row0, row.i0, row.i1, row.w);
-    for (long j = 0; j < g.cols; ++j) {
-      const zr_patch_cell& c = columns[size_t(j)];
-      const ZR_Colour s = row.inside && c.inside
-                              ? sampler.Blend(row.i0, row.i1, row.w, c.i0, c.i1, c.w)
-                              : outside;
-      patch[r][j] = dlib::rgb_pixel(s.r, s.g, s.b);
-    }
-  }
-}
 
 // Fits every rectangle on image and appends the model and box of each face whose shape has a
 // layout.
@@ -94,6 +69,31 @@ void ToDlibImage(const ZR_Image& image, dlib::array2d<dlib::rgb_pixel>& out) {
   for (int d = 0; d < rows; ++d) {
     const ZR_Colour* src = image[image.m_row_lo + rows - 1 - d] + image.m_col_lo;
     for (int c = 0; c < cols; ++c) out[d][c] = dlib::rgb_pixel(src[c].r, src[c].g, src[c].b);
+  }
+}
+
+void SampleHogPatch(const ZR_Image& image, const zr_patch_geometry& g,
+                    dlib::array2d<dlib::rgb_pixel>& patch) {
+  ZR_Bilinear<ZR_Colour> sampler(image);
+  patch.set_size(kZrPatchRows, g.cols);
+  // Every patch row meets the same image columns: each column's cell is found once.
+  std::vector<zr_patch_cell> columns(size_t(g.cols));
+  for (long j = 0; j < g.cols; ++j) {
+    zr_patch_cell& c = columns[size_t(j)];
+    c.inside = sampler.ColumnCell(float(j) * g.step + g.col0, c.i0, c.i1, c.w);
+  }
+  const ZR_Colour outside = sampler.m_outside;
+  for (int r = 0; r < kZrPatchRows; ++r) {
+    zr_patch_cell row = {0, 0, 0, false};
+    row.inside =
+        sampler.RowCell(float(kZrPatchRows - 1 - r) * g.step + g.row0, row.i0, row.i1, row.w);
+    for (long j = 0; j < g.cols; ++j) {
+      const zr_patch_cell& c = columns[size_t(j)];
+      const ZR_Colour s = row.inside && c.inside
+                              ? sampler.Blend(row.i0, row.i1, row.w, c.i0, c.i1, c.w)
+                              : outside;
+      patch[r][j] = dlib::rgb_pixel(s.r, s.g, s.b);
+    }
   }
 }
 
@@ -179,14 +179,12 @@ bool DLIB_FitLandmarksToBoxes(const ZR_Image& image, ZR_List<ZR_NBox>& boxes,
       return false;
     }
     zr_lazy_copy copy(image);
-    ZR_Bilinear<ZR_Colour> sampler(image);
     const ZR_Vector2D size = image.GetSize();
     dlib::array2d<dlib::rgb_pixel> patch;
-    std::vector<zr_patch_cell> columns;
     for (uint32_t k = 0; k < boxes.m_count; ++k) {
       zr_patch_geometry g;
       if (!PatchGeometry(boxes[k], image.m_rows, image.m_cols, g)) continue;  // no area: skip
-      SamplePatch(sampler, g, columns, patch);
+      SampleHogPatch(image, g, patch);
       const std::vector<dlib::rectangle> rects = d->m_detector(patch, 0.0);
       if (rects.empty()) continue;
       const dlib::rectangle& hit = rects[0];

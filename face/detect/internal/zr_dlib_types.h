@@ -1,7 +1,7 @@
 // face/detect/internal/zr_dlib_types.h: the full types behind the opaque ZR_HogDetector and
-// ZR_LandmarkPredictor, the copy of a ZR_Image into dlib's image type and the system's predictor
-// evaluation. Included only by the adapter sources and the face tests: dlib's headers are slow to
-// compile (the detector's scanner most of all).
+// ZR_LandmarkPredictor, the copy of a ZR_Image into dlib's image type, the HOG check's patch and
+// the system's predictor evaluation. Included only by the adapter sources and the face tests:
+// dlib's headers are slow to compile (the detector's scanner most of all).
 #ifndef FACE_DETECT_INTERNAL_ZR_DLIB_TYPES_H
 #define FACE_DETECT_INTERNAL_ZR_DLIB_TYPES_H
 
@@ -11,6 +11,7 @@
 #include <dlib/image_processing/frontal_face_detector.h>
 #include <dlib/image_processing/shape_predictor.h>
 
+#include "face/detect/internal/dlib_geometry.h"
 #include "face/detect/zr_dlib_adapters.h"
 #include "image/zr_image.h"
 
@@ -54,6 +55,12 @@ struct ZR_LandmarkPredictor {
 // Copies image into out, top row first (library row d = image row rows - 1 - d), red, green and
 // blue of each pixel; alpha is dropped. An image without pixels gives an empty out.
 void ToDlibImage(const ZR_Image& image, dlib::array2d<dlib::rgb_pixel>& out);
+
+// Fills patch (kZrPatchRows x g.cols, top row first) with image at column j * step + col0 and
+// bottom-up row (kZrPatchRows - 1 - r) * step + row0 of patch pixel (r, j), each blended as
+// ZR_Bilinear<ZR_Colour>::Sample blends it (its outside colour beyond the image); alpha is dropped.
+void SampleHogPatch(const ZR_Image& image, const zr_patch_geometry& g,
+                    dlib::array2d<dlib::rgb_pixel>& patch);
 
 // The system's evaluation of a checked predictor: levels 0..L-1, then floor(L/2)..L-1 again, each
 // level reading its feature pixels with dlib's extraction and adding the leaves its trees reach in
