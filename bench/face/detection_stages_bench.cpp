@@ -3,9 +3,10 @@
 // call it wraps: the cascade pass (DetectAll with the worker's region against OpenCV's
 // detectMultiScale on the same grey image), the HOG pass at full and half size (with the image
 // copy and the smoothed half-size resample against dlib's detector alone) and the landmark fit per
-// face (the system's cascade loop on the predictor record against dlib's shape_predictor). Each
-// run checks its count of faces, so a fast but wrong build fails. ZR_BENCH_TOKEN=1 uses a
-// 320 x 240 photo and the quick predictor record.
+// face (the system's cascade loop on the predictor record against dlib's shape_predictor, both
+// its stock single pass and the record's own levels in the system's order, whose points must be
+// the system's). Each run checks its count of faces or its points, so a fast but wrong build
+// fails. ZR_BENCH_TOKEN=1 uses a 320 x 240 photo and the quick predictor record.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -21,6 +22,7 @@
 #include "face/detect/zr_cascade_classifier.h"
 #include "face/regression/zr_regression_landmark_model.h"
 #include "face/shape/zr_landmark_model.h"
+#include "tests/face/detect/dlib_reference.h"
 
 namespace {
 
@@ -192,6 +194,63 @@ void BM_LandmarkFitLibrary(benchmark::State& state) {
   benchmark::DoNotOptimize(sum);
 }
 
+// The record's predictor in plain data, the source of dlib's predictor over the same levels.
+zr_predictor_data PlainPredictor(const ZR_LandmarkPredictor& p) {
+  zr_predictor_data out;
+  for (long i = 0; i < p.m_initial_shape.size(); ++i) out.shape.push_back(p.m_initial_shape(i));
+  const size_t values = out.shape.size();
+  for (size_t l = 0; l < p.m_forests.size(); ++l) {
+    out.anchors.emplace_back(p.m_anchor_idx[l].begin(), p.m_anchor_idx[l].end());
+    out.deltas.emplace_back();
+    for (const dlib::vector<float, 2>& v : p.m_deltas[l]) {
+      out.deltas.back().push_back(v.x());
+      out.deltas.back().push_back(v.y());
+    }
+    const zr_forest& forest = p.m_forests[l];
+    out.forests.emplace_back();
+    for (const zr_tree_span& t : forest.m_trees) {
+      zr_predictor_tree tree;
+      for (uint32_t k = 0; k < t.split_count; ++k) {
+        const zr_tree_split& s = forest.m_splits[t.first_split + k];
+        tree.splits.push_back({s.idx1, s.idx2, s.thresh});
+      }
+      for (uint32_t v = 0; v <= t.split_count; ++v) {
+        const float* leaf = forest.m_leaves.data() + t.first_leaf + v * values;
+        tree.leaves.emplace_back(leaf, leaf + values);
+      }
+      out.forests.back().push_back(tree);
+    }
+  }
+  return out;
+}
+
+// dlib's shape_predictor built from the record's levels in the system's order (levels without
+// trees included, as dlib runs them) on the same faces; it first checks that every point is the
+// system's.
+void BM_LandmarkFitLibrarySystemOrder(benchmark::State& state) {
+  ZR_BENCH_DATA(state);
+  static const dlib::shape_predictor reference = [&] {
+    const zr_predictor_data plain = PlainPredictor(*d.predictor);
+    return ReferencePredictor(plain, SystemLevelOrder(plain.forests.size()));
+  }();
+  for (const dlib::rectangle& face : d.faces) {
+    const dlib::full_object_detection want = RunLandmarkCascade(*d.predictor, d.copy, face);
+    const dlib::full_object_detection got = reference(d.copy, face);
+    for (unsigned long k = 0; k < want.num_parts(); ++k)
+      if (got.part(k) != want.part(k)) {
+        state.SkipWithError("dlib's points differ from the system's");
+        return;
+      }
+  }
+  long sum = 0;
+  size_t k = 0;
+  for (auto _ : state) {
+    const dlib::full_object_detection s = reference(d.copy, d.faces[k++ % d.faces.size()]);
+    sum += s.part(0).x();
+  }
+  benchmark::DoNotOptimize(sum);
+}
+
 BENCHMARK(BM_CascadeDetectAll)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CascadeLibrary)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HogFull)->Unit(benchmark::kMillisecond);
@@ -199,6 +258,7 @@ BENCHMARK(BM_HogHalf)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HogLibrary)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LandmarkFitPerFace)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LandmarkFitLibrary)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LandmarkFitLibrarySystemOrder)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <exception>
 #include <new>
+#include <vector>
 
 #include "face/detect/internal/dlib_geometry.h"
 #include "face/detect/internal/zr_dlib_types.h"
@@ -19,14 +20,38 @@ ZR_NBox BoxOfRect(const dlib::rectangle& r, const ZR_Vector2D& size) {
   return BoxOfLibraryRect(r.left(), r.top(), r.right(), r.bottom(), size);
 }
 
+// The picture in dlib's type, copied from image at the first use only: a stage whose search finds
+// no face to fit makes no copy.
+class zr_lazy_copy {
+ public:
+  explicit zr_lazy_copy(const ZR_Image& image) : m_image(image) {}
+  const dlib::array2d<dlib::rgb_pixel>& Get() {
+    if (m_copy.size() == 0) ToDlibImage(m_image, m_copy);
+    return m_copy;
+  }
+
+ private:
+  const ZR_Image& m_image;
+  dlib::array2d<dlib::rgb_pixel> m_copy;
+};
+
+// One patch column's (or row's) neighbours in the image and the weight of the second; inside is
+// false where the sampler gives its outside colour.
+struct zr_patch_cell {
+  int32_t i0;
+  int32_t i1;
+  float w;
+  bool inside;
+};
+
 // Fits every rectangle on image and appends the model and box of each face whose shape has a
 // layout.
-void FitRects(const std::vector<dlib::rectangle>& rects,
-              const dlib::array2d<dlib::rgb_pixel>& image, const ZR_LandmarkPredictor& p,
-              const ZR_Vector2D& size, ZR_List<ZR_AnnoModel2D>& models, ZR_List<ZR_NBox>& boxes) {
+void FitRects(const std::vector<dlib::rectangle>& rects, zr_lazy_copy& image,
+              const ZR_LandmarkPredictor& p, const ZR_Vector2D& size,
+              ZR_List<ZR_AnnoModel2D>& models, ZR_List<ZR_NBox>& boxes) {
   for (const dlib::rectangle& r : rects) {
     ZR_AnnoModel2D model;
-    if (!ShapeToAnnoModel(RunLandmarkCascade(p, image, r), model, size)) continue;
+    if (!ShapeToAnnoModel(RunLandmarkCascade(p, image.Get(), r), model, size)) continue;
     models.Add(model);
     boxes.Add(BoxOfRect(r, size));
   }
@@ -44,6 +69,31 @@ void ToDlibImage(const ZR_Image& image, dlib::array2d<dlib::rgb_pixel>& out) {
   for (int d = 0; d < rows; ++d) {
     const ZR_Colour* src = image[image.m_row_lo + rows - 1 - d] + image.m_col_lo;
     for (int c = 0; c < cols; ++c) out[d][c] = dlib::rgb_pixel(src[c].r, src[c].g, src[c].b);
+  }
+}
+
+void SampleHogPatch(const ZR_Image& image, const zr_patch_geometry& g,
+                    dlib::array2d<dlib::rgb_pixel>& patch) {
+  ZR_Bilinear<ZR_Colour> sampler(image);
+  patch.set_size(kZrPatchRows, g.cols);
+  // Every patch row meets the same image columns: each column's cell is found once.
+  std::vector<zr_patch_cell> columns(size_t(g.cols));
+  for (long j = 0; j < g.cols; ++j) {
+    zr_patch_cell& c = columns[size_t(j)];
+    c.inside = sampler.ColumnCell(float(j) * g.step + g.col0, c.i0, c.i1, c.w);
+  }
+  const ZR_Colour outside = sampler.m_outside;
+  for (int r = 0; r < kZrPatchRows; ++r) {
+    zr_patch_cell row = {0, 0, 0, false};
+    row.inside =
+        sampler.RowCell(float(kZrPatchRows - 1 - r) * g.step + g.row0, row.i0, row.i1, row.w);
+    for (long j = 0; j < g.cols; ++j) {
+      const zr_patch_cell& c = columns[size_t(j)];
+      const ZR_Colour s = row.inside && c.inside
+                              ? sampler.Blend(row.i0, row.i1, row.w, c.i0, c.i1, c.w)
+                              : outside;
+      patch[r][j] = dlib::rgb_pixel(s.r, s.g, s.b);
+    }
   }
 }
 
@@ -73,10 +123,9 @@ bool DLIB_FitLandmarks(const ZR_Image& image, ZR_List<ZR_AnnoModel2D>& models,
   models.Clear();
   boxes.Clear();
   try {
-    dlib::array2d<dlib::rgb_pixel> copy;
-    ToDlibImage(image, copy);
-    if (copy.size() == 0) return false;
-    FitRects(d->m_detector(copy, 0.0), copy, *p, size, models, boxes);
+    zr_lazy_copy copy(image);
+    if (copy.Get().size() == 0) return false;
+    FitRects(d->m_detector(copy.Get(), 0.0), copy, *p, size, models, boxes);
     return models.m_count != 0;
   } catch (const std::exception& e) {
     error = e.what();
@@ -99,9 +148,9 @@ bool DLIB_FitLandmarksHalfSize(const ZR_Image& image, ZR_List<ZR_AnnoModel2D>& m
   try {
     ZR_Image half(image);
     half.ResizeImage(unsigned(image.m_rows / 2), unsigned(image.m_cols / 2), true);
-    dlib::array2d<dlib::rgb_pixel> half_copy, copy;
+    dlib::array2d<dlib::rgb_pixel> half_copy;
     ToDlibImage(half, half_copy);
-    ToDlibImage(image, copy);
+    zr_lazy_copy copy(image);
     std::vector<dlib::rectangle> rects = d->m_detector(half_copy, 0.0);
     for (dlib::rectangle& r : rects)
       r = dlib::rectangle(r.left() * 2, r.top() * 2, r.right() * 2, r.bottom() * 2);
@@ -125,25 +174,17 @@ bool DLIB_FitLandmarksToBoxes(const ZR_Image& image, ZR_List<ZR_NBox>& boxes,
   models.Clear();
   ZR_List<ZR_NBox> confirmed;
   try {
-    dlib::array2d<dlib::rgb_pixel> copy;
-    ToDlibImage(image, copy);
-    if (copy.size() == 0) {
+    if (image.Block() == nullptr || image.m_rows < 1 || image.m_cols < 1) {
       boxes = confirmed;
       return false;
     }
-    ZR_Bilinear<ZR_Colour> sampler(image);
+    zr_lazy_copy copy(image);
     const ZR_Vector2D size = image.GetSize();
     dlib::array2d<dlib::rgb_pixel> patch;
     for (uint32_t k = 0; k < boxes.m_count; ++k) {
       zr_patch_geometry g;
       if (!PatchGeometry(boxes[k], image.m_rows, image.m_cols, g)) continue;  // no area: skip
-      patch.set_size(kZrPatchRows, g.cols);
-      for (int r = 0; r < kZrPatchRows; ++r)
-        for (long j = 0; j < g.cols; ++j) {
-          const ZR_Colour s = sampler.Sample(ZR_Vector2D(
-              float(j) * g.step + g.col0, float(kZrPatchRows - 1 - r) * g.step + g.row0));
-          patch[r][j] = dlib::rgb_pixel(s.r, s.g, s.b);
-        }
+      SampleHogPatch(image, g, patch);
       const std::vector<dlib::rectangle> rects = d->m_detector(patch, 0.0);
       if (rects.empty()) continue;
       const dlib::rectangle& hit = rects[0];
@@ -155,7 +196,7 @@ bool DLIB_FitLandmarksToBoxes(const ZR_Image& image, ZR_List<ZR_NBox>& boxes,
         continue;
       const dlib::rectangle rect(left, top, right, bottom);
       ZR_AnnoModel2D model;
-      if (!ShapeToAnnoModel(RunLandmarkCascade(*p, copy, rect), model, size)) continue;
+      if (!ShapeToAnnoModel(RunLandmarkCascade(*p, copy.Get(), rect), model, size)) continue;
       models.Add(model);
       confirmed.Add(BoxOfRect(rect, size));
     }

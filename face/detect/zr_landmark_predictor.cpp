@@ -26,15 +26,17 @@ bool ReadCount(FILE* f, uint64_t element_bytes, int32_t& count) {
   return ZR_ReadValue(f, count) && count >= 0 && ZR_RecordFits(f, uint64_t(count), element_bytes);
 }
 
-// Reads a column of r floats after its int32 rows and cols words into m; cols must be 1.
-bool ReadColumn(FILE* f, int32_t rows_expected, dlib::matrix<float, 0, 1>& m) {
+// Reads a column of r floats after its int32 rows and cols words onto the end of values; cols
+// must be 1.
+bool ReadColumn(FILE* f, int32_t rows_expected, std::vector<float>& values) {
   int32_t rows, cols;
   if (!ZR_ReadValue(f, rows) || !ZR_ReadValue(f, cols)) return false;
   if (rows != rows_expected || cols != 1) return false;
-  if (m.size() != rows) m.set_size(rows);
-  if (!ZR_ReadValues(f, &m(0), size_t(rows))) return false;
-  for (long i = 0; i < m.size(); ++i)
-    if (!Bounded(m(i))) return false;
+  const size_t first = values.size();
+  values.resize(first + size_t(rows));
+  if (!ZR_ReadValues(f, &values[first], size_t(rows))) return false;
+  for (size_t i = first; i < values.size(); ++i)
+    if (!Bounded(values[i])) return false;
   return true;
 }
 
@@ -152,29 +154,30 @@ FILE* ReadLandmarkPredictor(ZR_LandmarkPredictor* p, FILE* f) {
     const uint64_t features = p->m_anchor_idx[i].size();
     int32_t trees;
     if (!ReadCount(f, 8 + leaf_bytes, trees)) return nullptr;
-    auto& forest = p->m_forests[i];
-    forest.resize(size_t(trees));
-    for (auto& tree : forest) {
+    zr_forest& forest = p->m_forests[i];
+    forest.m_trees.resize(size_t(trees));
+    for (zr_tree_span& tree : forest.m_trees) {
       int32_t splits;
       if (!ReadCount(f, 12, splits)) return nullptr;
-      tree.splits.resize(size_t(splits));
-      for (auto& s : tree.splits) {
+      tree.first_split = forest.m_splits.size();
+      tree.first_leaf = forest.m_leaves.size();
+      tree.split_count = uint32_t(splits);
+      for (int32_t k = 0; k < splits; ++k) {
         uint32_t idx1, idx2;
         float thresh;
         if (!ZR_ReadValue(f, idx1) || !ZR_ReadValue(f, idx2) || !ZR_ReadValue(f, thresh))
           return nullptr;
         if (idx1 >= features || idx2 >= features || !std::isfinite(thresh)) return nullptr;
-        s.idx1 = idx1;
-        s.idx2 = idx2;
-        s.thresh = thresh;
+        forest.m_splits.push_back({idx1, idx2, thresh});
       }
       int32_t leaves;
       if (!ReadCount(f, leaf_bytes, leaves) || int64_t(leaves) != int64_t(splits) + 1)
         return nullptr;
-      tree.leaf_values.resize(size_t(leaves));
-      for (auto& leaf : tree.leaf_values)
-        if (!ReadColumn(f, rows, leaf)) return nullptr;
+      for (int32_t k = 0; k < leaves; ++k)
+        if (!ReadColumn(f, rows, forest.m_leaves)) return nullptr;
     }
+    forest.m_splits.shrink_to_fit();
+    forest.m_leaves.shrink_to_fit();
   }
   return f;
 }
@@ -199,23 +202,57 @@ int PredictorPointCount(const ZR_LandmarkPredictor& p) {
   return int(p.m_initial_shape.size() / 2);
 }
 
+namespace {
+
+// Asks for the cache lines of a leaf of bytes bytes.
+void FetchLeaf(const float* leaf, size_t bytes) {
+  const char* p = reinterpret_cast<const char*>(leaf);
+  for (size_t b = 0; b < bytes; b += 64) __builtin_prefetch(p + b);
+  __builtin_prefetch(p + bytes - 1);
+}
+
+// Adds to current the leaf that each tree of forest reaches on features, in tree order. The walks
+// come first and ask for each leaf they reach, so that the leaves, spread over the whole model,
+// arrive while later trees are walked; the sums ask again a few trees ahead.
+void AddLeaves(const zr_forest& forest, const std::vector<float>& features,
+               std::vector<const float*>& reached, float* current, size_t values) {
+  const size_t trees = forest.m_trees.size();
+  const size_t leaf_bytes = values * sizeof(float);
+  reached.resize(trees);
+  for (size_t t = 0; t < trees; ++t) {
+    const zr_tree_span& tree = forest.m_trees[t];
+    const zr_tree_split* splits = forest.m_splits.data() + tree.first_split;
+    const size_t count = tree.split_count;
+    size_t node = 0;
+    while (node < count) {
+      const zr_tree_split& s = splits[node];
+      node = features[s.idx1] - features[s.idx2] > s.thresh ? 2 * node + 1 : 2 * node + 2;
+    }
+    reached[t] = forest.m_leaves.data() + tree.first_leaf + (node - count) * values;
+    FetchLeaf(reached[t], leaf_bytes);
+  }
+  constexpr size_t kAhead = 8;
+  for (size_t t = 0; t < trees; ++t) {
+    if (t + kAhead < trees) FetchLeaf(reached[t + kAhead], leaf_bytes);
+    const float* leaf = reached[t];
+    for (size_t k = 0; k < values; ++k) current[k] += leaf[k];
+  }
+}
+
+}  // namespace
+
 dlib::full_object_detection RunLandmarkCascade(const ZR_LandmarkPredictor& p,
                                                const dlib::array2d<dlib::rgb_pixel>& image,
                                                const dlib::rectangle& rect) {
   dlib::matrix<float, 0, 1> current = p.m_initial_shape;
   std::vector<float> features;
+  std::vector<const float*> reached;
   auto run_level = [&](size_t i) {
+    const zr_forest& forest = p.m_forests[i];
+    if (forest.m_trees.empty()) return;  // no leaf to add: its feature pixels would go unread
     dlib::impl::extract_feature_pixel_values(image, rect, current, p.m_initial_shape,
                                              p.m_anchor_idx[i], p.m_deltas[i], features);
-    for (const dlib::impl::regression_tree& tree : p.m_forests[i]) {
-      const size_t splits = tree.splits.size();
-      size_t node = 0;
-      while (node < splits) {
-        const dlib::impl::split_feature& s = tree.splits[node];
-        node = features[s.idx1] - features[s.idx2] > s.thresh ? 2 * node + 1 : 2 * node + 2;
-      }
-      current += tree.leaf_values[node - splits];
-    }
+    AddLeaves(forest, features, reached, &current(0), size_t(current.size()));
   };
   const size_t levels = p.m_forests.size();
   for (size_t i = 0; i < levels; ++i) run_level(i);

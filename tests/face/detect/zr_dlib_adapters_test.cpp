@@ -1,13 +1,15 @@
 // tests/face/detect/zr_dlib_adapters_test.cpp: the HOG adapters: the image copy, rectangle and
-// patch geometry, the null-pointer messages, images too small for the half-size search, and the
-// three fitting entry points against dlib's detector on an example photo. A seeded 50-point
-// predictor stands in for the real one: these tests check faces, boxes and lists, not accuracy.
+// patch geometry, the patch against the sampler, the null-pointer messages, images too small for
+// the half-size search, and the three fitting entry points against dlib's detector on an example
+// photo. A seeded 50-point predictor stands in for the real one: these tests check faces, boxes
+// and lists, not accuracy.
 #include <memory>
 
 #include <gtest/gtest.h>
 
 #include "face/detect/internal/dlib_geometry.h"
 #include "face/detect/internal/zr_dlib_types.h"
+#include "image/zr_bilinear.h"
 #include "tests/face/detect/dlib_reference.h"
 #include "tests/face/face_test_support.h"
 #include "tools/quillbeck_models/records/zr_memory_file.h"
@@ -87,6 +89,44 @@ TEST(ToDlibImage, CopiesTopRowFirstAndDropsAlpha) {
   EXPECT_EQ(0, out[1][0].red);
   ToDlibImage(ZR_Image(), out);
   EXPECT_EQ(0u, out.size());
+}
+
+// The patch equals the sampler's pixel by pixel: inside the image, across each edge (the outside
+// colour, and the clamped cells at the first and last pixel), on an image one pixel wide.
+TEST(SampleHogPatch, EqualsTheSamplerPixelByPixel) {
+  const struct {
+    int rows, cols;
+    zr_patch_geometry g;
+    bool outside;  // some samples lie outside the image
+  } cases[] = {{37, 53, {40, 0.25f, 3.3f, 2.7f, 0}, false},
+               {37, 53, {40, 0.25f, -0.5f, -0.5f, 0}, false},  // the first pixel's clamped cell
+               {37, 53, {90, 0.61f, -9.2f, -20.4f, 0}, true},
+               {37, 53, {30, 0.5f, 45.0f, 10.0f, 0}, true},
+               {37, 53, {64, 1.0f, -0.5f, -0.5f, 0}, true},
+               {1, 5, {12, 0.05f, -0.3f, -0.4f, 0}, true}};
+  for (const auto& c : cases) {
+    ZR_Image image(c.rows, c.cols);
+    for (int r = 0; r < c.rows; ++r)
+      for (int k = 0; k < c.cols; ++k)
+        image[r][k] = ZR_Colour{uint8_t(r * 7 + k * 3), uint8_t(255 - k * 5), uint8_t(r * k), 9};
+    dlib::array2d<dlib::rgb_pixel> patch;
+    SampleHogPatch(image, c.g, patch);
+    ASSERT_EQ(kZrPatchRows, patch.nr());
+    ASSERT_EQ(c.g.cols, patch.nc());
+    ZR_Bilinear<ZR_Colour> sampler(image);
+    int differing = 0, outside = 0;
+    for (int r = 0; r < kZrPatchRows; ++r)
+      for (long j = 0; j < c.g.cols; ++j) {
+        const ZR_Vector2D at(float(j) * c.g.step + c.g.col0,
+                             float(kZrPatchRows - 1 - r) * c.g.step + c.g.row0);
+        const ZR_Colour s = sampler.Sample(at);
+        const dlib::rgb_pixel& p = patch[r][j];
+        differing += p.red != s.r || p.green != s.g || p.blue != s.b;
+        outside += sampler.SetPoint(at.x, at.y);
+      }
+    EXPECT_EQ(0, differing) << c.rows << " x " << c.cols << ", col0 " << c.g.col0;
+    EXPECT_EQ(c.outside, outside > 0) << c.rows << " x " << c.cols << ", col0 " << c.g.col0;
+  }
 }
 
 TEST(DlibFit, NullPointersGiveTheMessagesAndLeaveTheLists) {

@@ -5,6 +5,9 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -47,20 +50,41 @@ void ExpectSameParts(const dlib::full_object_detection& want,
 }
 
 // The system's loop (second pass over the later half of the levels) equals dlib's predictor run
-// over levels 0..L-1, L/2..L-1, point for point.
+// over levels 0..L-1, L/2..L-1, point for point: also with trees of unequal depth in one level (a
+// lone leaf among them) and with levels that have no trees, with or without features, first,
+// between the others and as the padding that leaves the second pass nothing to do.
 TEST(RunLandmarkCascade, EqualsDlibOnTheSameLevelOrder) {
   const dlib::array2d<dlib::rgb_pixel> img = TestPicture(120, 140, 3);
   const dlib::rectangle rects[] = {dlib::rectangle(20, 15, 99, 94),
                                    dlib::rectangle(-10, 50, 60, 130)};
-  for (int levels : {0, 1, 2, 5}) {
-    const zr_predictor_data data = RandomPredictor(100 + unsigned(levels), 6, levels);
-    PredictorPtr p = Load(PredictorRecordBytes(data));
-    ASSERT_NE(nullptr, p) << levels;
+  std::vector<std::pair<std::string, zr_predictor_data>> cases;
+  for (int levels : {0, 1, 2, 5})
+    cases.emplace_back("L = " + std::to_string(levels),
+                       RandomPredictor(100 + unsigned(levels), 6, levels));
+  zr_predictor_data mixed = RandomPredictor(7, 6, 5, 24, 12, 3);
+  mixed.forests[1][0].splits.clear();
+  mixed.forests[1][0].leaves.resize(1);
+  mixed.forests[1][1] = RandomPredictor(8, 6, 1, 24, 1, 1).forests[0][0];
+  mixed.forests[0].clear();
+  mixed.forests[3].clear();
+  mixed.anchors[4].clear();
+  mixed.deltas[4].clear();
+  mixed.forests[4].clear();
+  cases.emplace_back("unequal depths, empty levels", mixed);
+  zr_predictor_data padded = RandomPredictor(9, 6, 3);
+  for (int l = 0; l < 3; ++l) {
+    padded.anchors.emplace_back();
+    padded.deltas.emplace_back();
+    padded.forests.emplace_back();
+  }
+  cases.emplace_back("padded", padded);
+  for (const auto& c : cases) {
+    PredictorPtr p = Load(PredictorRecordBytes(c.second));
+    ASSERT_NE(nullptr, p) << c.first;
     const dlib::shape_predictor reference =
-        ReferencePredictor(data, SystemLevelOrder(size_t(levels)));
+        ReferencePredictor(c.second, SystemLevelOrder(c.second.forests.size()));
     for (const dlib::rectangle& rect : rects)
-      ExpectSameParts(reference(img, rect), RunLandmarkCascade(*p, img, rect),
-                      "L = " + std::to_string(levels));
+      ExpectSameParts(reference(img, rect), RunLandmarkCascade(*p, img, rect), c.first);
   }
 }
 
