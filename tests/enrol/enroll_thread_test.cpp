@@ -28,13 +28,22 @@ namespace {
 const std::string kModels = ZR_BINARY_DIR "/models/quick";
 constexpr uint32_t kGenerousMs = 120000;
 
-// Runs one job on the worker and waits for it.
+// Hands the worker a queue of one person, as the driver hands a batch, waits for the job and
+// gives the person's record.
 void RunJob(EnrollThread& worker, const ZR_PersonList& person, ZR_AddPersonFRT& record) {
-  worker.m_person = &person;
-  worker.m_result = &record;
+  ZR_List<ZR_PersonList> people;
+  people.Add(person);
+  ZR_List<ZR_AddPersonFRT> records;
+  records.Add(ZR_AddPersonFRT());
+  EnrollQueue queue(people, 0, 1, records);
+  worker.m_queue = &queue;
   ZR_ResetEvent(worker.lockedEvent);
   ZR_SetEvent(worker.runEvent);
-  ASSERT_EQ(ZR_WAIT_OBJECT_0, ZR_WaitForSingle(worker.finEvent, kGenerousMs));
+  const uint32_t waited = ZR_WaitForSingle(worker.finEvent, kGenerousMs);
+  if (waited != ZR_WAIT_OBJECT_0) worker.StopThread();  // the queue must outlive the job
+  worker.m_queue = nullptr;
+  ASSERT_EQ(ZR_WAIT_OBJECT_0, waited);
+  record = records[0];
 }
 
 // Writes bytes to path, creating its folders. The images of a test live in its data folder: a
