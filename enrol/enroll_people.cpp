@@ -17,6 +17,9 @@
 
 namespace {
 
+// The failure of an image that no worker took before the workers were stopped.
+const char kNotRunMessage[] = "Failed to enroll (wait failed)";
+
 // The workers of one run, deleted (each stopping its thread) when the driver returns.
 class WorkerArray {
  public:
@@ -35,10 +38,6 @@ class WorkerArray {
       m_workers[int32_t(i)] = nullptr;
     }
     m_workers.Resize(0);
-  }
-  // Stops every thread; the workers stay (their records are complete or untouched).
-  void Stop() {
-    for (uint32_t i = 0; i < m_workers.m_count; ++i) m_workers[int32_t(i)]->StopThread();
   }
   EnrollThread& operator[](uint32_t i) { return *m_workers[int32_t(i)]; }
   const ZR_Array<EnrollThread*>& All() const { return m_workers; }
@@ -110,6 +109,31 @@ bool WaitForRound(const ZR_Array<EnrollThread*>& workers, uint32_t n) {
   return WaitForAllEvents(handles.Block(), n);
 }
 
+bool RunBatchQueue(const ZR_Array<EnrollThread*>& workers, EnrollQueue& queue,
+                   const ZR_String& Image_Dir, std::ostream& log, std::ostream& console) {
+  const uint32_t busy = queue.Items() < workers.m_count ? queue.Items() : workers.m_count;
+  for (uint32_t t = 0; t < busy; ++t) {
+    EnrollThread& worker = *workers[int32_t(t)];
+    worker.m_queue = &queue;
+    ZR_ResetEvent(worker.lockedEvent);
+    ZR_SetEvent(worker.runEvent);
+  }
+  const bool finished = WaitForRound(workers, busy);
+  if (!finished) {
+    // Only a fault of the driver gets here. Stopping joins each worker after its job: one that
+    // had woken goes on until no image is left to claim, but one that had not yet woken never
+    // runs (its stop event wins over its run event), so images may be left that nobody claimed.
+    // Each of those is failed, so that every image of the batch is stored or logged.
+    const uint32_t error = ZR_GetLastError();
+    for (uint32_t t = 0; t < workers.m_count; ++t) workers[int32_t(t)]->StopThread();
+    queue.FailUnclaimed(kNotRunMessage, Image_Dir);
+    Say(log, console,
+        ZR_String("WaitForRound() Error! wait failed with error ") + ZR_String(int(error)));
+  }
+  for (uint32_t t = 0; t < busy; ++t) workers[int32_t(t)]->m_queue = nullptr;
+  return finished;
+}
+
 void EnrollPeople(const ZR_String& Data_Dir, std::ostream& log, ZR_List<ZR_PersonList>& people,
                   ZR_LandmarkFitter& fitter, ZR_SQliteGallery& gallery, uint32_t image_total,
                   const ZR_String& Image_Dir, const ZR_String& stamp) {
@@ -160,23 +184,7 @@ void EnrollPeople(const ZR_String& Data_Dir, std::ostream& log, ZR_List<ZR_Perso
       dispatched += people[k + i].m_images.m_count;
     }
     EnrollQueue queue(people, k, n, batch);
-    const uint32_t busy = queue.Items() < u ? queue.Items() : u;
-    for (uint32_t t = 0; t < busy; ++t) {
-      EnrollThread& worker = workers[t];
-      worker.m_queue = &queue;
-      ZR_ResetEvent(worker.lockedEvent);
-      ZR_SetEvent(worker.runEvent);
-    }
-    if (!WaitForRound(workers.All(), busy)) {
-      // Only a fault of the driver gets here. Stopping joins each worker after its job, which
-      // ends only when the queue is empty, so every record is complete before it is read.
-      const uint32_t error = ZR_GetLastError();
-      workers.Stop();
-      Say(log, console,
-          ZR_String("WaitForRound() Error! wait failed with error ") + ZR_String(int(error)));
-      stopped = true;
-    }
-    for (uint32_t t = 0; t < busy; ++t) workers[t].m_queue = nullptr;
+    stopped = !RunBatchQueue(workers.All(), queue, Image_Dir, log, console);
     StoreAndLogBatch(gallery, batch, log, tally);
     k += n;
   }

@@ -14,6 +14,7 @@
 #include "enrol/zr_person_list.h"
 #include "platform/zr_event.h"
 
+class EnrollQueue;
 class EnrollThread;
 class ZR_LandmarkFitter;
 class ZR_SQliteGallery;
@@ -51,6 +52,15 @@ void EnrollPeople(const ZR_String& Data_Dir, std::ostream& log, ZR_List<ZR_Perso
 // them. Nothing for n = 0. False when a wait fails (a missing event), the reason then in
 // ZR_GetLastError(); the workers are then not known to be idle.
 bool WaitForRound(const ZR_Array<EnrollThread*>& workers, uint32_t n);
+
+// Runs one batch: hands queue to its first min(queue.Items(), workers) workers and waits for
+// them to finish it. True when the wait succeeded. When it fails (a missing event; only a fault of
+// the driver), every worker is stopped for good, each image that no worker claimed is failed
+// with "Failed to enroll (wait failed)" (logged and copied like any failed image), log then
+// console get "WaitForRound() Error! wait failed with error " + the reason, and false. Either way
+// every record of the queue is complete and no worker holds the queue on return.
+bool RunBatchQueue(const ZR_Array<EnrollThread*>& workers, EnrollQueue& queue,
+                   const ZR_String& Image_Dir, std::ostream& log, std::ostream& console);
 
 // Waits for all of handles[0..n-1] in waits of at most ZR_MAXIMUM_WAIT_OBJECTS handles, which
 // is right because an automatic event stays signalled until a wait consumes it. True at once for

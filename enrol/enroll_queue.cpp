@@ -68,3 +68,11 @@ void EnrollQueue::Finish(uint32_t item) {
   if (m_remaining[p].fetch_sub(1, std::memory_order_acq_rel) != 1) return;
   AssemblePersonRecord(PersonOf(item), &m_outcomes[m_person_start[p]], m_records[p]);
 }
+
+void EnrollQueue::FailUnclaimed(const char* message, const ZR_String& image_folder) {
+  for (uint32_t item = Claim(); item < Items(); item = Claim()) {
+    const ZR_String& path = PathOf(item);
+    SlotOf(item).AddError(message, GetRelativeImageName(path, image_folder), path);
+    Finish(item);
+  }
+}

@@ -68,6 +68,11 @@ class EnrollQueue {
   // Marks item finished; assembles its person's record when it was the person's last image.
   void Finish(uint32_t item);
 
+  // Claims every item left unclaimed, gives each the one error message with its relative name
+  // under image_folder and its path, and finishes it, so that every record is assembled. Only
+  // once no worker can claim any more (every worker given the queue has stopped).
+  void FailUnclaimed(const char* message, const ZR_String& image_folder);
+
  private:
   const ZR_List<ZR_PersonList>& m_people;
   uint32_t m_first;

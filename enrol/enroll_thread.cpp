@@ -6,7 +6,6 @@
 #include "enrol/enroll_thread.h"
 
 #include <cstdio>
-#include <vector>
 
 #include "enrol/enroll_image_steps.h"
 #include "enrol/pixel_budget.h"
@@ -49,17 +48,10 @@ bool ReadModelFile(const ZR_String& path, Read read) {
 
 }  // namespace
 
-EnrollThread::EnrollThread()
-    : m_fitter(nullptr), m_gallery(nullptr), m_person(nullptr), m_result(nullptr),
-      m_queue(nullptr) {}
+EnrollThread::EnrollThread() : m_fitter(nullptr), m_gallery(nullptr), m_queue(nullptr) {}
 
 EnrollThread::EnrollThread(std::ostream& console)
-    : ZR_Thread(console),
-      m_fitter(nullptr),
-      m_gallery(nullptr),
-      m_person(nullptr),
-      m_result(nullptr),
-      m_queue(nullptr) {}
+    : ZR_Thread(console), m_fitter(nullptr), m_gallery(nullptr), m_queue(nullptr) {}
 
 EnrollThread::~EnrollThread() {
   StopThread();
@@ -76,24 +68,12 @@ bool EnrollThread::Init(const ZR_String& Data_Dir, const ZR_LandmarkFitter& fitt
 }
 
 void EnrollThread::DoWork() {
-  if (m_queue == nullptr) {
-    EnrolPerson();
-    return;
-  }
+  if (m_queue == nullptr) return;
   EnrollQueue& queue = *m_queue;
   for (uint32_t item = queue.Claim(); item < queue.Items(); item = queue.Claim()) {
     EnrolImage(queue.PathOf(item), queue.SlotOf(item));
     queue.Finish(item);
   }
-}
-
-void EnrollThread::EnrolPerson() {
-  if (m_person == nullptr || m_fitter == nullptr || m_gallery == nullptr || m_result == nullptr)
-    return;
-  std::vector<ImageOutcome> outcomes(m_person->m_images.m_count);
-  for (uint32_t i = 0; i < m_person->m_images.m_count; ++i)
-    EnrolImage(m_person->m_images[i], outcomes[i]);
-  AssemblePersonRecord(*m_person, outcomes.data(), *m_result);
 }
 
 void EnrollThread::EnrolImage(const ZR_String& path, ImageOutcome& out) {

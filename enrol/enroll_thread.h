@@ -1,7 +1,7 @@
 // enrol/enroll_thread.h: EnrollThread, the enrolment worker: its own detector and IsFace models,
-// and a job of one person or of a batch's shared images, each image run through the per-image
+// and a job of the images of a batch's shared queue, each image run through the per-image
 // pipeline (load, find and fit, the three blobs, head pose, templates). Every failure becomes an
-// EnrollError in the person's record; nothing is printed, and no exception leaves an image's
+// EnrollError in the image's outcome; nothing is printed, and no exception leaves an image's
 // pipeline.
 #ifndef ENROL_ENROLL_THREAD_H
 #define ENROL_ENROLL_THREAD_H
@@ -13,8 +13,6 @@
 #include "core/zr_string.h"
 #include "core/zr_thread.h"
 #include "enrol/enroll_queue.h"
-#include "enrol/zr_add_person_frt.h"
-#include "enrol/zr_person_list.h"
 #include "face/zr_face_detectors.h"
 #include "face/zr_isface_model.h"
 #include "image/zr_image.h"
@@ -22,27 +20,24 @@
 class ZR_LandmarkFitter;
 class ZR_SQliteGallery;
 
-// EnrollThread: a ZR_Thread whose job is one person, or the images of a batch's queue.
+// EnrollThread: a ZR_Thread whose job is the images of a batch's queue.
 //   Empty: models unread, every pointer null, both texts empty (the thread idles).
 //   Members after the base: the detectors and the IsFace model (owned, read by Init), the shared
-//     landmark fitter and gallery (not owned; only the gallery's plug-in list is used), the job's
-//     person and result record (set by the driver before a one-person job; not owned), the
-//     batch's queue (null for a one-person job; not owned), and the image folder
+//     landmark fitter and gallery (not owned; only the gallery's plug-in list is used), the
+//     batch's queue (set by the driver before each job; not owned), and the image folder
 //     (set by the driver after Init). No image's work depends on an earlier one's: each image
 //     gets its own image object, landmark model and error text.
-//   Threads: the driver writes the job's inputs before signalling runEvent and reads the record
-//     after finEvent; the worker writes only its record (or the queue's slots it claimed and the
-//     records it assembles) and its own members, reads the shared fitter and plug-in list, and
-//     calls the thread-safe plug-ins at the same time as the others.
-//   Failure: Init returns false; a job records failures in its record.
+//   Threads: the driver writes the job's inputs before signalling runEvent and reads the records
+//     after finEvent; the worker writes only the queue's slots it claimed, the records it
+//     assembles and its own members, reads the shared fitter and plug-in list, and calls the
+//     thread-safe plug-ins at the same time as the others.
+//   Failure: Init returns false; a job records failures in the images' outcomes.
 class EnrollThread : public ZR_Thread {
  public:
   ZR_FaceDetectors m_detectors;
   ZR_IsFaceModel m_isface;
   const ZR_LandmarkFitter* m_fitter;
   const ZR_SQliteGallery* m_gallery;
-  const ZR_PersonList* m_person;
-  ZR_AddPersonFRT* m_result;
   EnrollQueue* m_queue;
   ZR_String m_image_folder;
 
@@ -59,14 +54,9 @@ class EnrollThread : public ZR_Thread {
   bool Init(const ZR_String& Data_Dir, const ZR_LandmarkFitter& fitter,
             const ZR_SQliteGallery& gallery);
 
-  // One job: with a queue, enrols the queue's images one after the other until none is left
-  // unclaimed (EnrolImage), finishing each in the queue; without one, the single person into the
-  // result record (EnrolPerson).
+  // One job: enrols the queue's images one after the other until none is left unclaimed
+  // (EnrolImage), finishing each in the queue. Nothing without a queue.
   void DoWork() override;
-
-  // Fills the result record from the person (nothing when an input is missing): every image
-  // through EnrolImage, then AssemblePersonRecord.
-  void EnrolPerson();
 
   // Enrols the image at path into out (nothing when the fitter or gallery is missing). The
   // first failing step gives its error: "Failed to load", the find-and-fit text

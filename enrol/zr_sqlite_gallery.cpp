@@ -52,51 +52,81 @@ bool CanWrite(sqlite3* db, ZR_String& err) {
   return false;
 }
 
-// A table made by another program (or an older one) under the same name can lack columns that
-// the inserts write, which would fail every batch only after the whole folder was enrolled, or
-// for a template table store every image without its template. True when table has every column
-// of needed (names compare ignoring case, as SQLite's do) and every other column takes a row
-// without a value: it allows NULL, has a default or is the INTEGER PRIMARY KEY. Otherwise false
-// with err := "OpenDB() table " + table + " lacks column " + column, or "OpenDB() table " +
-// table + " column " + column + " needs a value the inserts do not give".
-bool HasColumnsForInserts(sqlite3* db, const char* table, std::initializer_list<const char*> needed,
-                          ZR_String& err) {
-  const std::string sql = std::string("PRAGMA table_info(") + table + ");";
+const char* ColumnText(sqlite3_stmt* statement, int column) {
+  const unsigned char* text = sqlite3_column_text(statement, column);
+  return text != nullptr ? reinterpret_cast<const char*>(text) : "";
+}
+
+// Steps through every row of sql, handing each to row. False with err := "OpenDB() SQL error: " +
+// message when the statement does not prepare or a step fails.
+template <class Row>
+bool ForEachRow(sqlite3* db, const std::string& sql, Row row, ZR_String& err) {
   sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
-    err = ZR_String("OpenDB() SQL error: ") + sqlite3_errmsg(db);
-    sqlite3_finalize(statement);
-    return false;
-  }
+  int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr);
+  if (rc == SQLITE_OK)
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) row(statement);
+  if (rc != SQLITE_DONE) err = ZR_String("OpenDB() SQL error: ") + sqlite3_errmsg(db);
+  sqlite3_finalize(statement);
+  return rc == SQLITE_DONE;
+}
+
+// A table made by another program (or an older one) under the same name must suit the inserts,
+// or every batch would fail only after the whole folder was enrolled, or a template table store
+// every image without its template. key must be the row id of an ordinary table: the inserts
+// take their row ids from it, the closing counts count it and the other tables refer to it.
+// SQLite makes a column the row id only when it is the table's sole primary key, declared of
+// type exactly INTEGER (any case), and the table has row ids: "INTEGER PRIMARY KEY DESC",
+// "INT PRIMARY KEY" and WITHOUT ROWID tables all keep their key in an index of origin 'pk'
+// instead, which is what is looked for. Then every column of needed must be there (names
+// compare ignoring case, as SQLite's do) and every other column must take a row without a
+// value: allow NULL or have a default. True when table does not exist or suits the inserts;
+// otherwise false with err := "OpenDB() table " + table + " key " + key + " is not its INTEGER
+// PRIMARY KEY", "OpenDB() table " + table + " lacks column " + column, or "OpenDB() table " +
+// table + " column " + column + " needs a value the inserts do not give", in that order.
+bool SuitsInserts(sqlite3* db, const char* table, const char* key,
+                  std::initializer_list<const char*> needed, ZR_String& err) {
+  uint32_t columns = 0, key_columns = 0;
+  bool integer_key = false;
   std::vector<bool> found(needed.size(), false);
   std::string demanding;  // the first other column that must be given a value
-  int rc;
-  while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-    const char* name = reinterpret_cast<const char*>(sqlite3_column_text(statement, 1));
-    const char* type = reinterpret_cast<const char*>(sqlite3_column_text(statement, 2));
+  const auto column = [&](sqlite3_stmt* statement) {
+    ++columns;
+    const char* name = ColumnText(statement, 1);
+    const bool in_key = sqlite3_column_int(statement, 5) != 0;
+    if (in_key) ++key_columns;
+    if (ZR_EqualsIgnoringCase(name, key)) {
+      integer_key = in_key && ZR_EqualsIgnoringCase(ColumnText(statement, 2), "INTEGER");
+      return;
+    }
     size_t k = 0;
-    for (const char* column : needed) {
-      if (ZR_EqualsIgnoringCase(name, column)) break;
+    for (const char* n : needed) {
+      if (ZR_EqualsIgnoringCase(name, n)) break;
       ++k;
     }
     if (k < needed.size()) {
       found[k] = true;
-      continue;
+      return;
     }
     const bool not_null = sqlite3_column_int(statement, 3) != 0;
     const bool has_default = sqlite3_column_type(statement, 4) != SQLITE_NULL;
-    const bool row_id =
-        sqlite3_column_int(statement, 5) != 0 && ZR_EqualsIgnoringCase(type, "INTEGER");
-    if (not_null && !has_default && !row_id && demanding.empty() && name != nullptr)
-      demanding = name;
+    if (not_null && !has_default && demanding.empty()) demanding = name;
+  };
+  if (!ForEachRow(db, std::string("PRAGMA table_info(") + table + ");", column, err)) return false;
+  if (columns == 0) return true;  // not there yet: it will be made as the inserts need it
+
+  bool key_index = false;
+  const auto index = [&](sqlite3_stmt* statement) {
+    key_index = key_index || std::string(ColumnText(statement, 3)) == "pk";
+  };
+  if (!ForEachRow(db, std::string("PRAGMA index_list(") + table + ");", index, err)) return false;
+  if (!integer_key || key_columns != 1 || key_index) {
+    err = ZR_String("OpenDB() table ") + table + " key " + key + " is not its INTEGER PRIMARY KEY";
+    return false;
   }
-  if (rc != SQLITE_DONE) err = ZR_String("OpenDB() SQL error: ") + sqlite3_errmsg(db);
-  sqlite3_finalize(statement);
-  if (rc != SQLITE_DONE) return false;
   size_t k = 0;
-  for (const char* column : needed) {
+  for (const char* n : needed) {
     if (!found[k++]) {
-      err = ZR_String("OpenDB() table ") + table + " lacks column " + column;
+      err = ZR_String("OpenDB() table ") + table + " lacks column " + n;
       return false;
     }
   }
@@ -168,9 +198,11 @@ bool ZR_SQliteGallery::OpenDB(const char* path) {
   }
   if (m_verbose)
     Print(*m_console, ZR_String("sqlite3_threadsafe() = ") + ZR_String(sqlite3_threadsafe()));
-  if (!CreateTables()) return false;
-  if (!HasColumnsForInserts(m_db, "people", {"name_id", "thumb_id"}, m_error) ||
-      !HasColumnsForInserts(m_db, "images", {"person", "name", "jpeg", "amod", "thumb"}, m_error)) {
+  // Every table already there is checked before any is made, so that a refused gallery is left
+  // as it was; the tables are then made in one transaction, so that a failure leaves none.
+  if (!SuitsInserts(m_db, "people", "person_id", {"name_id", "thumb_id"}, m_error) ||
+      !SuitsInserts(m_db, "images", "image_id", {"person", "name", "jpeg", "amod", "thumb"},
+                    m_error)) {
     if (m_verbose) Print(*m_console, m_error);
     return false;
   }
@@ -180,18 +212,38 @@ bool ZR_SQliteGallery::OpenDB(const char* path) {
 
   ZR_String failures;
   for (uint32_t i = 0; i < m_plugins.m_count; ++i) {
-    if (!CreateFRtable(m_plugins[i])) {
-      if (m_verbose)
-        Print(*m_console, ZR_String("Failed to create FR table ") + m_plugins[i]->m_name);
-    } else if (HasColumnsForInserts(m_db, m_plugins[i]->m_name.m_text,
-                                    {"image", "person_i", "name_i", "template"}, m_error)) {
+    const char* name = m_plugins[i]->m_name.m_text;
+    if (!ZR_IsUsableTableName(name)) continue;  // CreateFRtable refuses it below
+    if (SuitsInserts(m_db, name, "fr_id", {"image", "person_i", "name_i", "template"}, m_error))
       continue;
-    }
     failures += m_error;
     failures += "\n";
   }
-  if (failures.m_length == 1) return true;
-  m_error = failures;
+  if (failures.m_length > 1) {
+    m_error = failures;
+    if (m_verbose) Print(*m_console, m_error);
+    return false;
+  }
+
+  if (!ExecSQL(m_db, "BEGIN TRANSACTION", local)) {
+    m_error = ZR_String("OpenDB() ") + local;
+    if (m_verbose) Print(*m_console, m_error);
+    return false;
+  }
+  if (!CreateTables()) {
+    ExecSQL(m_db, "ROLLBACK TRANSACTION", local);
+    return false;
+  }
+  for (uint32_t i = 0; i < m_plugins.m_count; ++i) {
+    if (CreateFRtable(m_plugins[i])) continue;
+    if (m_verbose)
+      Print(*m_console, ZR_String("Failed to create FR table ") + m_plugins[i]->m_name);
+    failures += m_error;
+    failures += "\n";
+  }
+  if (failures.m_length == 1 && ExecSQL(m_db, "END TRANSACTION", local)) return true;
+  m_error = failures.m_length == 1 ? ZR_String("OpenDB() ") + local : failures;
+  ExecSQL(m_db, "ROLLBACK TRANSACTION", local);
   if (m_verbose) Print(*m_console, m_error);
   return false;
 }

@@ -46,19 +46,26 @@ class ZR_SQliteGallery {
   virtual ~ZR_SQliteGallery();
 
   // Opens or creates the gallery at path (creating its folder), sets a busy timeout of 60 s and
-  // the pragmas, checks that the file takes writes, creates the people and images tables, loads
-  // the plug-ins of the path's folder and creates a template table per plug-in. Every '\' of
-  // path is read as '/', for the file as for its folder and plug-ins. False with m_error:
+  // the pragmas, checks that the file takes writes, checks the people and images tables that
+  // exist, loads the plug-ins of the path's folder, checks the template tables that exist, and
+  // only then creates, in one transaction, the people and images tables and a template table per
+  // plug-in that are missing. Every '\' of path is read as '/', for the file as for its folder
+  // and plug-ins. False with m_error:
   //   "OpenDB() Can't open: " + path + SQLite's message (the connection is closed), also when
   //     the file or its folder cannot be written ("attempt to write a readonly database");
   //   "OpenDB() SQL error: " + message when a pragma fails (closed);
-  //   CreateTables' text (left open);
-  //   "OpenDB() table " + people or images + " lacks column " + column when an existing table
-  //     has not every column the inserts write, or "OpenDB() table " + table + " column " +
-  //     column + " needs a value the inserts do not give" for an extra NOT NULL column without
-  //     a default (left open);
-  //   each failed CreateFRtable text, or the same column texts for an existing template table,
-  //     + "\n" (left open, every plug-in kept).
+  //   for an existing people or images table (left open, no plug-in loaded yet):
+  //     "OpenDB() table " + table + " key " + person_id or image_id + " is not its INTEGER
+  //     PRIMARY KEY" unless that column is the row id of an ordinary table (the sole primary
+  //     key, of type INTEGER, not DESC, no WITHOUT ROWID), "OpenDB() table " + table + " lacks
+  //     column " + column when it has not every column the inserts write, or "OpenDB() table "
+  //     + table + " column " + column + " needs a value the inserts do not give" for an extra
+  //     NOT NULL column without a default;
+  //   the same texts for every existing template table (key fr_id), each + "\n" (left open,
+  //     every plug-in kept);
+  //   CreateTables' text, or each failed CreateFRtable text + "\n" (left open, every plug-in
+  //     kept), or "OpenDB() SQL error: " + message when the transaction does not begin or end.
+  // Every failure leaves the file's tables and rows as they were.
   // A plug-in that fails to load is no failure of the gallery.
   bool OpenDB(const char* path);
 

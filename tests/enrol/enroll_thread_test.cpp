@@ -1,7 +1,8 @@
 // tests/enrol/enroll_thread_test.cpp: the worker's jobs on its own thread (a person whose images
 // all fail to load needs no model files; template statuses, a 1 x 1 image and records assembled
 // from images of several workers need the builder's quick models), the driver's failed
-// initialisation, and a whole in-process run whose every console line reaches the given console.
+// initialisation and failed wait, and a whole in-process run whose every console line reaches
+// the given console.
 #include "enrol/enroll_thread.h"
 
 #include <gtest/gtest.h>
@@ -28,13 +29,22 @@ namespace {
 const std::string kModels = ZR_BINARY_DIR "/models/quick";
 constexpr uint32_t kGenerousMs = 120000;
 
-// Runs one job on the worker and waits for it.
+// Hands the worker a queue of one person, as the driver hands a batch, waits for the job and
+// gives the person's record.
 void RunJob(EnrollThread& worker, const ZR_PersonList& person, ZR_AddPersonFRT& record) {
-  worker.m_person = &person;
-  worker.m_result = &record;
+  ZR_List<ZR_PersonList> people;
+  people.Add(person);
+  ZR_List<ZR_AddPersonFRT> records;
+  records.Add(ZR_AddPersonFRT());
+  EnrollQueue queue(people, 0, 1, records);
+  worker.m_queue = &queue;
   ZR_ResetEvent(worker.lockedEvent);
   ZR_SetEvent(worker.runEvent);
-  ASSERT_EQ(ZR_WAIT_OBJECT_0, ZR_WaitForSingle(worker.finEvent, kGenerousMs));
+  const uint32_t waited = ZR_WaitForSingle(worker.finEvent, kGenerousMs);
+  if (waited != ZR_WAIT_OBJECT_0) worker.StopThread();  // the queue must outlive the job
+  worker.m_queue = nullptr;
+  ASSERT_EQ(ZR_WAIT_OBJECT_0, waited);
+  record = records[0];
 }
 
 // Writes bytes to path, creating its folders. The images of a test live in its data folder: a
@@ -298,6 +308,109 @@ TEST_F(EnrollWorkerModelThreads, RecordFromImagesOfSeveralWorkersIsOneWorkersRec
   for (uint32_t r = 0; r < 2; ++r) {
     SCOPED_TRACE(r);
     ExpectSameRecord(one, records[r]);
+  }
+}
+
+// A failed wait stops the workers; a worker that had not woken never runs. Every image of the
+// batch is then stored or named in a failure line of its own, filed for copying. The test enrols
+// the first image itself, as a worker that ran would have; then either no worker can run (both
+// have lost their events), or one can and takes some or all of the rest before it is stopped.
+TEST_F(EnrollWorkerModelThreads, AFailedWaitLeavesNoImageOfTheBatchUnaccounted) {
+  const struct {
+    bool first_runs;  // worker 0 keeps its events; worker 1 always loses its finished event
+  } cases[] = {{false}, {true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.first_runs);
+    ZR_DataFolder data;
+    data.AddPlugin(ZR_TEST_PLUGIN_ALPHA, "Alpha.so");
+    const std::string pics = data.Path() + "/images/pics";
+    fs::create_directories(pics);
+    fs::copy_file(photos[0], pics + "/00001_a.jpg");
+    fs::copy_file(photos[1], pics + "/00001_b.jpg");
+    WriteFile(pics + "/00002_a.jpg", "");
+    fs::copy_file(photos[2], pics + "/00003_a.jpg");
+    ZR_List<ZR_PersonList> people;
+    people.Add(Person(1, {pics + "/00001_a.jpg", pics + "/00001_b.jpg"}));
+    people.Add(Person(2, {pics + "/00002_a.jpg"}));
+    people.Add(Person(3, {pics + "/00003_a.jpg"}));
+    ZR_SQliteGallery gallery;
+    ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str()));
+    EnrollThread one, two;
+    ZR_Array<EnrollThread*> workers;
+    workers.Resize(2);
+    workers[0] = &one;
+    workers[1] = &two;
+    for (EnrollThread* worker : {&one, &two}) {
+      ASSERT_TRUE(worker->Init(kModels.c_str(), fitter, gallery));
+      worker->m_image_folder = pics.c_str();
+    }
+    if (!c.first_runs) ZR_CloseEvent(one.runEvent);  // its thread leaves at once
+    if (!c.first_runs) ZR_CloseEvent(one.finEvent);
+    ZR_CloseEvent(two.runEvent);
+    ZR_CloseEvent(two.finEvent);  // the wait fails
+
+    ZR_List<ZR_AddPersonFRT> batch(3);
+    for (int i = 0; i < 3; ++i) batch.Add(ZR_AddPersonFRT());
+    EnrollQueue queue(people, 0, 3, batch);
+    const uint32_t first = queue.Claim();
+    one.EnrolImage(queue.PathOf(first), queue.SlotOf(first));
+    queue.Finish(first);
+    std::ostringstream log, console;
+    EXPECT_FALSE(RunBatchQueue(workers, queue, pics.c_str(), log, console));
+    EXPECT_EQ(nullptr, one.m_queue);
+    EXPECT_EQ(nullptr, one.m_thread);  // stopped for good
+    EXPECT_EQ("WaitForRound() Error! wait failed with error 6\n", console.str());
+    ZR_EnrolTally tally;
+    StoreAndLogBatch(gallery, batch, log, tally);
+
+    // Per person, its stored images and the images its failure lines name make up all of it,
+    // each image once.
+    std::vector<std::string> lines;
+    std::istringstream in(log.str());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ("WaitForRound() Error! wait failed with error 6", lines[0]);
+    std::vector<std::string> named;
+    for (size_t i = 1; i < lines.size(); ++i) {
+      const size_t colon = lines[i].rfind(": /");
+      ASSERT_NE(std::string::npos, colon) << lines[i];
+      named.push_back(lines[i].substr(colon + 2));
+    }
+    EXPECT_EQ(tally.m_errors, uint32_t(named.size()));
+    const std::vector<std::pair<int, std::vector<std::string>>> images = {
+        {1, {"/00001_a.jpg", "/00001_b.jpg"}}, {2, {"/00002_a.jpg"}}, {3, {"/00003_a.jpg"}}};
+    uint32_t stored_total = 0;
+    for (const auto& person : images) {
+      const std::string query =
+          "SELECT i.image_id FROM images i JOIN people p ON i.person = p.person_id WHERE "
+          "p.name_id = '" + std::to_string(person.first) + "';";
+      const std::vector<ZR_Row> stored = ZR_Query(data.Gallery(), query);
+      size_t in_log = 0;
+      for (const std::string& image : person.second)
+        in_log += size_t(std::count(named.begin(), named.end(), image));
+      EXPECT_EQ(person.second.size(), stored.size() + in_log) << person.first;
+      stored_total += uint32_t(stored.size());
+    }
+    EXPECT_EQ(tally.m_successes, stored_total);
+    EXPECT_EQ(int32_t(stored_total), gallery.GetNumTemplatesDB("Alpha"));
+    // The image enrolled before the wait is not failed again.
+    EXPECT_EQ(0, std::count(named.begin(), named.end(), "/00001_a.jpg"));
+    if (c.first_runs) continue;
+
+    // No worker ran: the first image is stored, each other one failed with the wait's message.
+    const std::vector<std::string> expected = {"Failed to enroll (wait failed): /00001_b.jpg",
+                                               "Failed to enroll (wait failed): /00002_a.jpg",
+                                               "Failed to enroll (wait failed): /00003_a.jpg"};
+    EXPECT_EQ(expected, std::vector<std::string>(lines.begin() + 1, lines.end()));
+    EXPECT_EQ(1u, stored_total);
+    ASSERT_EQ(1u, tally.m_messages.m_count);
+    ASSERT_EQ(3u, tally.m_failures[0].m_count);
+    const std::string copies = data.Path() + "/copies/";
+    CopyFailedImages(tally, copies.c_str());
+    for (const char* file : {"00001_b.jpg", "00002_a.jpg", "00003_a.jpg"})
+      EXPECT_EQ(ZR_TempFolder::Read(pics + "/" + file),
+                ZR_TempFolder::Read(copies + "Failed to enroll (wait failed)/" + file))
+          << file;
   }
 }
 

@@ -475,6 +475,18 @@ TEST_F(QuillbeckThreads, StartUpFailuresAfterTheLandmarkFile) {
   EXPECT_TRUE(Logs(dir_ / "D").empty());
   fs::remove(dir_ / "D/FR/G.gal");
 
+  // A people table whose key the inserts cannot use: refused at open, the file left as it was.
+  ASSERT_TRUE(ZR_Exec(Gallery(), "CREATE TABLE people(name_id TEXT, thumb_id BLOB);"));
+  const std::string foreign = ZR_ReadText(Gallery());
+  run = Run();
+  const std::string key = "OpenDB() table people key person_id is not its INTEGER PRIMARY KEY";
+  EXPECT_EQ("Opening Gallery D/FR/G.gal\nsqlite3_threadsafe() = 1\n" + key +
+                "\nFailed to open: D/FR/G.gal\n" + key + "\n",
+            run.out);
+  EXPECT_TRUE(Logs(dir_ / "D").empty());
+  EXPECT_EQ(foreign, ZR_ReadText(Gallery()));
+  fs::remove(dir_ / "D/FR/G.gal");
+
   // An empty image folder: the person-list texts, the message last in the log, an empty gallery.
   run = Run();
   EXPECT_EQ(0, run.status);

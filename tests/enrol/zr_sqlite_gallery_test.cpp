@@ -288,20 +288,50 @@ TEST(ZrSqliteGallery, OpenFailuresGiveTheirTexts) {
   for (const auto& c : cases) {
     ZR_DataFolder data;
     const std::string expected = c.prepare(data);
+    const char* const schema = "SELECT type, name FROM sqlite_master ORDER BY name;";
+    const std::vector<ZR_Row> before = ZR_Query(data.Gallery(), schema);
     ZR_SQliteGallery gallery;
     EXPECT_FALSE(gallery.OpenDB(data.Gallery().c_str())) << c.what;
     EXPECT_EQ(expected, std::string(gallery.m_error.m_text)) << c.what;
     EXPECT_EQ(c.closed, gallery.m_db == nullptr) << c.what;
+    EXPECT_EQ(before, ZR_Query(data.Gallery(), schema)) << c.what;  // no table was made
   }
 }
 
-// A table of the gallery's names made elsewhere is checked against the columns the inserts
-// write, so a run stops at start-up instead of losing every batch or every template.
+// A table of the gallery's names made elsewhere is checked against the keys and columns the
+// inserts use, before anything is created, so a run stops at start-up instead of losing every
+// batch or every template, and the refused file is left byte for byte as it was.
 TEST(ZrSqliteGallery, TablesTheInsertsCannotUseAreRefusedAtOpen) {
+  const char* const people_key =
+      "OpenDB() table people key person_id is not its INTEGER PRIMARY KEY";
+  const char* const images_key =
+      "OpenDB() table images key image_id is not its INTEGER PRIMARY KEY";
+  const char* const alpha_key = "OpenDB() table Alpha key fr_id is not its INTEGER PRIMARY KEY\n";
+  const char* const alpha_columns = "image INTEGER, person_i INTEGER, name_i TEXT, template BLOB";
+  const std::string images_columns = "person INTEGER, name TEXT, jpeg BLOB, amod BLOB, thumb BLOB";
   const struct {
-    const char* sql;    // run on the file before the open
+    std::string sql;    // run on the file before the open
     const char* error;  // empty: the open succeeds
   } cases[] = {
+      // The key is missing, an ordinary column, or not the row id (SQLite keeps "INTEGER PRIMARY
+      // KEY DESC", "INT PRIMARY KEY", composite keys and WITHOUT ROWID keys in an index).
+      {"CREATE TABLE people(name_id TEXT, thumb_id BLOB);", people_key},
+      {"CREATE TABLE people(person_id INTEGER, name_id TEXT, thumb_id BLOB);", people_key},
+      {"CREATE TABLE people(person_id INTEGER PRIMARY KEY DESC, name_id TEXT, thumb_id BLOB);",
+       people_key},
+      {"CREATE TABLE people(person_id INT PRIMARY KEY, name_id TEXT, thumb_id BLOB);", people_key},
+      {"CREATE TABLE people(person_id INTEGER, name_id TEXT, thumb_id BLOB, "
+       "PRIMARY KEY(person_id, name_id));",
+       people_key},
+      {"CREATE VIEW people AS SELECT 1 AS person_id, 'a' AS name_id, NULL AS thumb_id;",
+       people_key},
+      {"CREATE TABLE images(" + images_columns + ");", images_key},
+      {std::string("CREATE TABLE Alpha(") + alpha_columns + ");", alpha_key},
+      {std::string("CREATE TABLE Alpha(fr_id INTEGER PRIMARY KEY NOT NULL, ") + alpha_columns +
+           ") WITHOUT ROWID;",
+       alpha_key},
+      // The key comes before the columns; the columns as before.
+      {"CREATE TABLE people(person_id TEXT PRIMARY KEY, name_id TEXT);", people_key},
       {"CREATE TABLE people(person_id INTEGER PRIMARY KEY, name_id TEXT);",
        "OpenDB() table people lacks column thumb_id"},
       {"CREATE TABLE images(image_id INTEGER PRIMARY KEY, person INTEGER, name TEXT, jpeg BLOB, "
@@ -313,20 +343,45 @@ TEST(ZrSqliteGallery, TablesTheInsertsCannotUseAreRefusedAtOpen) {
       {"CREATE TABLE people(person_id INTEGER PRIMARY KEY, name_id TEXT, thumb_id BLOB, "
        "age INTEGER NOT NULL);",
        "OpenDB() table people column age needs a value the inserts do not give"},
-      // Other case, extra columns that allow NULL or have a default: usable.
-      {"CREATE TABLE people(PERSON_ID INTEGER PRIMARY KEY NOT NULL, Name_Id TEXT, THUMB_ID BLOB, "
+      // A good people table does not let a bad images table through.
+      {std::string(ZR_PEOPLE_SQL) + "; CREATE TABLE images(image_id INT PRIMARY KEY, " +
+           images_columns + ");",
+       images_key},
+      // Other case, extra columns that allow NULL or have a default, a key declared as a table
+      // constraint (DESC there still makes the row id): usable.
+      {"CREATE TABLE people(PERSON_ID integer PRIMARY KEY NOT NULL, Name_Id TEXT, THUMB_ID BLOB, "
        "note TEXT, added INTEGER NOT NULL DEFAULT 0);"
        "CREATE TABLE alpha(fr_id INTEGER PRIMARY KEY, image INTEGER, person_i INTEGER, "
        "name_i TEXT, template BLOB, extra BLOB);",
+       ""},
+      {"CREATE TABLE images(image_id INTEGER, " + images_columns + ", PRIMARY KEY(image_id DESC));",
        ""},
   };
   for (const auto& c : cases) {
     ZR_DataFolder data;
     data.AddPlugin(ZR_TEST_PLUGIN_ALPHA, "Alpha.so");
     ASSERT_TRUE(ZR_Exec(data.Gallery(), c.sql)) << c.sql;
+    const std::string before = ZR_TempFolder::Read(data.Gallery());
+    const bool usable = c.error[0] == '\0';
+    {
+      ZR_SQliteGallery gallery;
+      EXPECT_EQ(usable, gallery.OpenDB(data.Gallery().c_str())) << c.sql;
+      EXPECT_STREQ(c.error, gallery.m_error.m_text) << c.sql;
+    }
+    if (!usable) {
+      EXPECT_EQ(before, ZR_TempFolder::Read(data.Gallery())) << c.sql;
+      continue;
+    }
+    // A usable table takes rows: the batch goes into all three tables.
     ZR_SQliteGallery gallery;
-    EXPECT_EQ(c.error[0] == '\0', gallery.OpenDB(data.Gallery().c_str())) << c.sql;
-    EXPECT_STREQ(c.error, gallery.m_error.m_text) << c.sql;
+    ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str())) << c.sql;
+    ZR_List<ZR_AddPersonFRT> batch = Batch();
+    EXPECT_TRUE(gallery.AddToPeopleTable(batch) && gallery.AddToImagesTable(batch) &&
+                gallery.AddToFRTable(batch, "Alpha"))
+        << c.sql << gallery.m_error.m_text;
+    EXPECT_EQ(2, gallery.GetValFromDB("SELECT COUNT(person_id) FROM people;")) << c.sql;
+    EXPECT_EQ(3, gallery.GetValFromDB("SELECT COUNT(image_id) FROM images;")) << c.sql;
+    EXPECT_EQ(2, gallery.GetNumTemplatesDB("Alpha")) << c.sql;
   }
 }
 
@@ -354,7 +409,8 @@ TEST(ZrSqliteGallery, HostilePluginNamesCannotTouchTheSchema) {
   data.AddPlugin(ZR_TEST_PLUGIN_INJECT, "Inject.so");
   ZR_SQliteGallery gallery;
   EXPECT_FALSE(gallery.OpenDB(data.Gallery().c_str()));
-  EXPECT_EQ(2u, ZR_Query(data.Gallery(), "SELECT sql FROM sqlite_master;").size());
+  EXPECT_EQ(0u, ZR_Query(data.Gallery(), "SELECT sql FROM sqlite_master;").size());
+  ASSERT_TRUE(gallery.CreateTables());  // the refused open made none
 
   for (const char* name : {"people", "IMAGES", "Images", "sqlite_x", "SQLITE_stat1", "a b",
                            "t(a);DROP TABLE people;--", "", "1abc", "x\ny"}) {
