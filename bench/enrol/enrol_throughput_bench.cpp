@@ -32,6 +32,7 @@
 #include "enrol/enroll_thread.h"
 #include "enrol/zr_person_list.h"
 #include "enrol/zr_sqlite_gallery.h"
+#include "face/zr_face_detectors.h"
 #include "face/zr_landmark_fitter.h"
 #include "image/zr_image.h"
 
@@ -601,6 +602,7 @@ int main(int argc, char** argv) {
       return WritePhotoFolders(argv[i] + std::strlen(kWrite)) ? 0 : 1;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  ZR_RunDetectorsOnCallingThreads();  // as the tool runs
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;
