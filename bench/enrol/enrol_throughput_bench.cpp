@@ -30,6 +30,7 @@
 #include "enrol/enroll_image_steps.h"
 #include "enrol/enroll_people.h"
 #include "enrol/enroll_thread.h"
+#include "enrol/pixel_budget.h"
 #include "enrol/zr_person_list.h"
 #include "enrol/zr_sqlite_gallery.h"
 #include "face/zr_face_detectors.h"
@@ -602,7 +603,10 @@ int main(int argc, char** argv) {
       return WritePhotoFolders(argv[i] + std::strlen(kWrite)) ? 0 : 1;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  ZR_RunDetectorsOnCallingThreads();  // as the tool runs
+  // The tool's process set-up, made as there before any worker starts: the allocator's state when
+  // the workers load their models decides what each image's memory costs.
+  ZR_RunDetectorsOnCallingThreads();
+  ZR_PixelBudget::ForThisMachine();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;
