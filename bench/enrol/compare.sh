@@ -20,7 +20,8 @@ cd "$top"
 build=${1:-build/release}
 repeats=${2:-3}
 sets=${3:-big unequal p1600 p4000 hostile}
-common=$(cd "$(git rev-parse --git-common-dir)" && pwd)
+# The peer folder lies beside the main clone (a worktree's common git folder is the main clone's).
+common=$(cd "$(git rev-parse --git-common-dir 2>/dev/null || echo .)" && pwd)
 peer=${ZR_PEER:-$(dirname "$(dirname "$common")")/shared/peer}
 [ -d "$peer" ] || peer=$top/../shared/peer
 images=${ZR_IMAGES:-/tmp/qb-images}
@@ -32,7 +33,7 @@ plugin=$build/tests/enrol/plugins/Alpha.so
 refpipe=build/refpipe
 
 for f in "$tool" "$bench" "$models/Landmarks.data" "$plugin" "$peer/make-image-sets.sh"; do
-  [ -e "$f" ] || { echo "compare.sh: missing $f" >&2; exit 1; }
+  [ -e "$f" ] || { echo "compare.sh: missing $f (a release build? the peer folder in ZR_PEER?)" >&2; exit 1; }
 done
 [ -x /usr/bin/time ] || { echo "compare.sh: /usr/bin/time is missing (apt-get install time)" >&2; exit 1; }
 if [ "$(nproc)" -lt 8 ]; then
@@ -41,6 +42,7 @@ if [ "$(nproc)" -lt 8 ]; then
 fi
 if [ ! -x "$refpipe" ]; then
   echo "building $refpipe (-O3)" >&2
+  mkdir -p "$(dirname "$refpipe")"
   CXXFLAGS=-O3 "$peer/build.sh" "$refpipe"
 fi
 
