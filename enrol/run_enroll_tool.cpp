@@ -17,6 +17,7 @@
 #include "enrol/run_setup.h"
 #include "enrol/zr_person_list.h"
 #include "enrol/zr_sqlite_gallery.h"
+#include "face/zr_face_detectors.h"
 #include "face/zr_landmark_fitter.h"
 
 namespace {
@@ -43,6 +44,7 @@ void RunEnrollTool(int argc, char** argv, std::ostream& console) {
     PrintUsage(console);
     return;
   }
+  ZR_RunDetectorsOnCallingThreads();  // the workers are the run's parallelism
   ZR_LandmarkFitter fitter;
   const ZR_String landmark_path = args.Data_Dir + "/Landmarks.data";
   if (!FileExists(landmark_path.m_text)) {

@@ -1,12 +1,15 @@
 // face/zr_face_detectors.cpp: reading "Detectors.data" and making the HOG detector. The HOG
 // detector is not in the file: it is built from the library's embedded model once the cascades
-// have been read, which costs a few hundred milliseconds per worker.
+// have been read, which costs a few hundred milliseconds per worker. The cascades' library's own
+// threads are switched off process-wide by the tool, whose workers are its parallelism.
 #include "face/zr_face_detectors.h"
 
 #include <string>
 
 #include "core/zr_record_io.h"
 #include "face/detect/zr_dlib_adapters.h"
+
+#include <opencv2/core.hpp>
 
 ZR_FaceDetectors::ZR_FaceDetectors() : m_hog_detector(nullptr) {}
 
@@ -29,4 +32,8 @@ FILE* ZR_FaceDetectors::Read(FILE* f) {
   std::string error;
   m_hog_detector = CreateFaceDetector(error);
   return m_hog_detector ? f : nullptr;
+}
+
+void ZR_RunDetectorsOnCallingThreads() {
+  cv::setNumThreads(0);
 }

@@ -1,13 +1,16 @@
 // bench/enrol/enrol_throughput_bench.cpp: what a user of the enrolment sees: images per second of
 // the whole driver (EnrollPeople) with 1, 2, 4 and 8 workers on two folders of dlib's 150 x 150
 // example faces (johns/), one with equal numbers of photos per person (100 people x 11) and one
-// with unequal numbers (90 people x 2 and every tenth of 100 people x 11); the start-up of 1 and 8
-// workers (a run over no people: model loads and teardown); the process's peak memory; and the
-// time per stage of one worker. The worker count is set through the calling thread's affinity,
-// which the processor probe reads and the workers inherit. Throughput is the driver's own clock,
-// read from its rate line (the model loads are not in it). Every run must store the same number
-// of images, equal to the successes it reports. ZR_BENCH_TOKEN=1 shrinks the folders to 8 images
-// and runs 1 and 2 workers only.
+// with unequal numbers (90 people x 2 and every tenth of 100 people x 11), and with 1 and 8 workers
+// on folders of 1600 x 1200 and 4000 x 3000 photos made from johns/; beside the rate, each run's
+// minor page faults per image, system time and peak memory; the start-up of 1 and 8 workers (a run
+// over no people: model loads and teardown); and the time per stage of one worker. The worker count
+// is set through the calling thread's affinity, which the processor probe reads and the workers
+// inherit. Throughput is the driver's own clock, read from its rate line (the model loads are not
+// in it). Every run must store the same number of images, equal to the successes it reports.
+// ZR_BENCH_TOKEN=1 shrinks the folders to a few images and runs 1 and 2 workers only;
+// --write_photos=DIR writes the large folders and two hostile JPEGs to DIR for
+// bench/enrol/compare.sh.
 #include <benchmark/benchmark.h>
 #include <sched.h>
 #include <sys/resource.h>
@@ -17,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -26,9 +30,12 @@
 #include "enrol/enroll_image_steps.h"
 #include "enrol/enroll_people.h"
 #include "enrol/enroll_thread.h"
+#include "enrol/pixel_budget.h"
 #include "enrol/zr_person_list.h"
 #include "enrol/zr_sqlite_gallery.h"
+#include "face/zr_face_detectors.h"
 #include "face/zr_landmark_fitter.h"
+#include "image/zr_image.h"
 
 namespace fs = std::filesystem;
 
@@ -53,20 +60,83 @@ std::vector<std::string> Photos() {
   return photos;
 }
 
-enum zr_folder : int64_t { kEqual = 0, kUnequal = 1 };
+enum zr_folder : int64_t { kEqual = 0, kUnequal = 1, kPhotos1600 = 2, kPhotos4000 = 3 };
+constexpr int kFolders = 4;
 
-// The people of a folder, photos taken in turn from photos and read where they lie: equal, 100
+// Writes the bytes to path; false when it cannot.
+bool WriteFile(const fs::path& path, const ZR_Array<unsigned char>& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return false;
+  const bool ok = std::fwrite(bytes.Block(), 1, bytes.m_count, f) == bytes.m_count;
+  return std::fclose(f) == 0 && ok;
+}
+
+// The photo at from, scaled to three quarters of rows square and centred on a mid-grey picture of
+// cols x rows, written to to as a JPEG of quality 90: a face as large in the picture as in johns/.
+bool WriteLargePhoto(const std::string& from, int32_t cols, int32_t rows, const fs::path& to) {
+  ZR_Image face;
+  if (!face.Load(from.c_str())) return false;
+  const int32_t side = rows * 3 / 4;
+  face.ResizeImage(unsigned(side), unsigned(side), false);
+  ZR_Image canvas(rows, cols);
+  const int32_t top = (rows - side) / 2, left = (cols - side) / 2;
+  for (int32_t r = 0; r < rows; ++r)
+    for (int32_t c = 0; c < cols; ++c) {
+      const bool inside = r >= top && r < top + side && c >= left && c < left + side;
+      canvas[r][c] = inside ? face[r - top][c - left] : ZR_Colour{128, 128, 128, 255};
+    }
+  canvas.m_quality = 90;
+  ZR_Array<unsigned char> bytes;
+  return canvas.EncodeJPEG(bytes) && WriteFile(to, bytes);
+}
+
+// The size and photo count of a large folder: 55 (token 2) of 1600 x 1200, 24 (token 1) of
+// 4000 x 3000.
+struct zr_large_folder {
+  const char* name;
+  int32_t cols, rows;
+  uint32_t photos, token_photos;
+};
+constexpr zr_large_folder kLarge[2] = {{"p1600", 1600, 1200, 55, 2}, {"p4000", 4000, 3000, 24, 1}};
+
+// Writes folder's photos, from the first of photos in turn, into dir as 0000P_NN.jpg with the
+// person P the photo's folder in johns/ (11 photos each); the paths, sorted, or none on a failure.
+std::vector<std::string> WriteLargeFolder(const std::vector<std::string>& photos,
+                                          const zr_large_folder& folder, uint32_t count,
+                                          const fs::path& dir) {
+  std::vector<std::string> paths;
+  fs::create_directories(dir);
+  for (uint32_t i = 0; i < count && i < photos.size(); ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%05u_%02u.jpg", i / 11 + 1, i % 11 + 1);
+    if (!WriteLargePhoto(photos[i], folder.cols, folder.rows, dir / name)) return {};
+    paths.push_back(dir / name);
+  }
+  return paths;
+}
+
+// A folder's photo files, written by the first call into a scratch folder that goes at exit.
+const std::vector<std::string>& LargePhotos(int64_t folder);
+
+// The photo files of a folder: johns/ for the 150 x 150 folders, else the large ones.
+const std::vector<std::string>& FolderPhotos(int64_t folder) {
+  static const std::vector<std::string> johns = Photos();
+  return folder == kEqual || folder == kUnequal ? johns : LargePhotos(folder);
+}
+
+// The people of a folder, photos taken in turn from its photos and read where they lie: equal, 100
 // people x 11 (token: 4 x 2); unequal, 100 people of 2 photos but every tenth of 11 (token: 3 x 1
-// and 1 x 5).
-ZR_List<ZR_PersonList> People(const std::vector<std::string>& photos, int64_t folder,
-                              uint32_t& images) {
-  const bool token = Token();
-  const uint32_t count = token ? 4 : 100;
+// and 1 x 5); a large folder, one person per 11 photos.
+ZR_List<ZR_PersonList> People(int64_t folder, uint32_t& images) {
+  const std::vector<std::string>& photos = FolderPhotos(folder);
+  const bool token = Token(), large = folder >= kPhotos1600;
+  const uint32_t count = large ? uint32_t(photos.size() + 10) / 11 : token ? 4 : 100;
   ZR_List<ZR_PersonList> people(count);
   images = 0;
   for (uint32_t p = 0; p < count && !photos.empty(); ++p) {
     uint32_t n = token ? 2 : 11;
     if (folder == kUnequal) n = token ? (p == 3 ? 5 : 1) : (p % 10 == 9 ? 11 : 2);
+    if (large) n = std::min<uint32_t>(11, uint32_t(photos.size()) - images);
     ZR_PersonList person;
     person.m_id = int32_t(p + 1);
     person.m_name = ZR_String(int(p + 1));
@@ -97,6 +167,74 @@ bool UseProcessors(uint32_t n, cpu_set_t& saved) {
 // share one.
 fs::path ScratchFolder(const std::string& name) {
   return fs::temp_directory_path() / ("zr_enrol_bench_" + std::to_string(getpid()) + "_" + name);
+}
+
+// The scratch folder of the large photos, removed when the process ends.
+struct zr_photo_folder {
+  fs::path dir = ScratchFolder("photos");
+  ~zr_photo_folder() {
+    std::error_code error;
+    fs::remove_all(dir, error);
+  }
+};
+
+const std::vector<std::string>& LargePhotos(int64_t folder) {
+  static zr_photo_folder scratch;
+  static std::vector<std::string> made[2];
+  static bool written[2] = {false, false};
+  const size_t k = size_t(folder - kPhotos1600);
+  if (!written[k]) {
+    written[k] = true;
+    const zr_large_folder& large = kLarge[k];
+    made[k] =
+        WriteLargeFolder(FolderPhotos(kEqual), large, Token() ? large.token_photos : large.photos,
+                         scratch.dir / large.name);
+  }
+  return made[k];
+}
+
+// A 16 x 16 JPEG whose frame header declares 11000 x 12000 pixels (width x height), so that a
+// reader that trusts the header holds the whole picture; none on a failure.
+ZR_Array<unsigned char> HostileJpeg() {
+  ZR_Image small(16, 16);
+  for (int32_t r = 0; r < 16; ++r)
+    for (int32_t c = 0; c < 16; ++c)
+      small[r][c] = ZR_Colour{uint8_t(r * 16), uint8_t(c * 16), 0, 255};
+  small.m_quality = 90;
+  ZR_Array<unsigned char> b;
+  if (!small.EncodeJPEG(b)) return {};
+  // The segments after SOI, each FF, its marker and a big-endian length, up to the frame header.
+  for (uint32_t at = 2; at + 9 <= b.m_count && b[at] == 0xFF;
+       at += 2 + (uint32_t(b[at + 2]) << 8 | b[at + 3]))
+    if (b[at + 1] == 0xC0) {
+      const uint32_t height = 12000, width = 11000;
+      b[at + 5] = uint8_t(height >> 8), b[at + 6] = uint8_t(height);
+      b[at + 7] = uint8_t(width >> 8), b[at + 8] = uint8_t(width);
+      return b;
+    }
+  return {};
+}
+
+// Writes the two large folders to dir/p1600 and dir/p4000 and two copies of the hostile JPEG to
+// dir/hostile (as two people); false, with the reason on stderr, when one is not written.
+bool WritePhotoFolders(const fs::path& dir) {
+  if (Photos().empty()) {
+    std::fprintf(stderr, "dlib's example photos are not installed\n");
+    return false;
+  }
+  for (const zr_large_folder& large : kLarge)
+    if (WriteLargeFolder(Photos(), large, large.photos, dir / large.name).size() != large.photos) {
+      std::fprintf(stderr, "cannot write %s\n", (dir / large.name).c_str());
+      return false;
+    }
+  const ZR_Array<unsigned char> hostile = HostileJpeg();
+  fs::create_directories(dir / "hostile");
+  for (const char* name : {"00001_a.jpg", "00002_a.jpg"})
+    if (hostile.m_count == 0 || !WriteFile(dir / "hostile" / name, hostile)) {
+      std::fprintf(stderr, "cannot write %s\n", (dir / "hostile" / name).c_str());
+      return false;
+    }
+  return true;
 }
 
 bool ReadFitter(ZR_LandmarkFitter& fitter) {
@@ -134,6 +272,39 @@ std::string MissingInput() {
   return "";
 }
 
+// Sets the process's peak resident memory back to its present size, so that the peak read after
+// a run is that run's; false where the kernel does not allow it (the peak is then the process's).
+bool ResetPeakMemory() {
+  FILE* f = std::fopen("/proc/self/clear_refs", "w");
+  if (f == nullptr) return false;
+  const bool written = std::fputs("5", f) >= 0;
+  return std::fclose(f) == 0 && written;
+}
+
+// The peak resident memory in MiB since the last reset (VmHWM), else of the process.
+double PeakMiB() {
+  FILE* f = std::fopen("/proc/self/status", "r");
+  char line[256];
+  long kib = -1;
+  while (f != nullptr && kib < 0 && std::fgets(line, sizeof line, f) != nullptr)
+    if (std::strncmp(line, "VmHWM:", 6) == 0) kib = std::atol(line + 6);
+  if (f != nullptr) std::fclose(f);
+  if (kib >= 0) return double(kib) / 1024.0;
+  rusage usage;
+  getrusage(RUSAGE_SELF, &usage);
+  return double(usage.ru_maxrss) / 1024.0;
+}
+
+// What a run cost the process beyond its time: minor page faults and system seconds.
+struct zr_run_usage {
+  double minor_faults = 0, system_s = 0;
+};
+zr_run_usage UsageNow() {
+  rusage usage;
+  getrusage(RUSAGE_SELF, &usage);
+  return {double(usage.ru_minflt), double(usage.ru_stime.tv_sec) + usage.ru_stime.tv_usec * 1e-6};
+}
+
 void SetPeakMemory(benchmark::State& state) {
   rusage usage;
   getrusage(RUSAGE_SELF, &usage);
@@ -161,8 +332,14 @@ void BM_EnrolFolder(benchmark::State& state) {
     return;
   }
   uint32_t images = 0;
-  ZR_List<ZR_PersonList> people = People(Photos(), folder, images);
-  static int64_t stored_first[2] = {-1, -1};
+  ZR_List<ZR_PersonList> people = People(folder, images);
+  if (images == 0) {
+    state.SkipWithError("the photos could not be written");
+    return;
+  }
+  static int64_t stored_first[kFolders] = {-1, -1, -1, -1};
+  zr_run_usage used;
+  double peak = 0;
   for (auto _ : state) {
     const fs::path data = MakeDataFolder(std::to_string(workers));
     std::ostringstream console;
@@ -172,8 +349,14 @@ void BM_EnrolFolder(benchmark::State& state) {
       break;
     }
     std::ostringstream log;
+    const bool reset = ResetPeakMemory();
+    const zr_run_usage before = UsageNow();
     EnrollPeople(data.c_str(), log, people, fitter, gallery, images, "", "(2000_1_1)0_0_0",
                  console);
+    const zr_run_usage after = UsageNow();
+    used.minor_faults += after.minor_faults - before.minor_faults;
+    used.system_s += after.system_s - before.system_s;
+    peak = std::max(peak, reset ? PeakMiB() : 0.0);
     const double rate = RateOf(log.str());
     const int64_t stored = gallery.GetValFromDB("SELECT COUNT(image_id) FROM images;");
     const std::string successes = " successfull enrollments";
@@ -191,19 +374,30 @@ void BM_EnrolFolder(benchmark::State& state) {
     fs::remove_all(data);
   }
   sched_setaffinity(0, sizeof saved, &saved);
-  state.SetLabel(folder == kEqual ? "equal" : "unequal");
+  const char* const labels[kFolders] = {"equal", "unequal", "1600x1200", "4000x3000"};
+  state.SetLabel(labels[folder]);
+  const double runs = double(state.iterations());
   state.counters["images"] = images;
   state.counters["ims_per_s"] =
-      benchmark::Counter(double(images) * double(state.iterations()), benchmark::Counter::kIsRate);
+      benchmark::Counter(double(images) * runs, benchmark::Counter::kIsRate);
   state.counters["stored"] = double(stored_first[folder]);
-  SetPeakMemory(state);
+  state.counters["faults_per_image"] = used.minor_faults / (double(images) * runs);
+  state.counters["sys_s"] = used.system_s / runs;
+  if (peak > 0)
+    state.counters["peak_MiB"] = peak;  // of the run alone
+  else
+    SetPeakMemory(state);
 }
-// 1, 2, 4 and 8 workers on both folders; the token run only 1 and 2, since at that size the
-// workers' model loads (not timed) take most of the run.
+// 1, 2, 4 and 8 workers on the 150 x 150 folders, 1 and 8 on the large ones; the token run only 1
+// and 2, and 1 on the large folders, since at that size the workers' model loads (not timed) take
+// most of the run.
 void WorkerCounts(benchmark::internal::Benchmark* b) {
   for (int64_t folder : {kEqual, kUnequal})
     for (int64_t n : {1, 2, 4, 8})
       if (!Token() || n <= 2) b->Args({n, folder});
+  for (int64_t folder : {kPhotos1600, kPhotos4000})
+    for (int64_t n : {1, 8})
+      if (!Token() || n == 1) b->Args({n, folder});
 }
 BENCHMARK(BM_EnrolFolder)
     ->Apply(WorkerCounts)
@@ -277,7 +471,7 @@ void BM_StageTimes(benchmark::State& state) {
     return;
   }
   uint32_t images = 0;
-  ZR_List<ZR_PersonList> people = People(Photos(), kUnequal, images);
+  ZR_List<ZR_PersonList> people = People(kUnequal, images);
   const fs::path data = MakeDataFolder("stages");
   std::ostringstream console;
   ZR_SQliteGallery gallery(console);
@@ -402,4 +596,18 @@ BENCHMARK(BM_StageTimes)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  const char* const kWrite = "--write_photos=";
+  for (int i = 1; i < argc; ++i)
+    if (std::strncmp(argv[i], kWrite, std::strlen(kWrite)) == 0)
+      return WritePhotoFolders(argv[i] + std::strlen(kWrite)) ? 0 : 1;
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  // The tool's process set-up, made as there before any worker starts: the allocator's state when
+  // the workers load their models decides what each image's memory costs.
+  ZR_RunDetectorsOnCallingThreads();
+  ZR_PixelBudget::ForThisMachine();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
