@@ -70,7 +70,8 @@ void SampleHogPatch(const ZR_Image& image, const zr_patch_geometry& g,
   for (long j = 0; j < g.cols; ++j) xs[size_t(j)] = float(j) * g.step + g.col0;
   for (int r = 0; r < kZrPatchRows; ++r)
     ys[size_t(r)] = float(kZrPatchRows - 1 - r) * g.step + g.row0;
-  ZR_Array2D<ZR_Colour> grid(kZrPatchRows, int32_t(g.cols));
+  ZR_Array2D<ZR_Colour> grid;
+  grid.ResizeForOverwrite(kZrPatchRows, int32_t(g.cols));
   ZR_SampleGrid(image, xs, ys, ZR_Bilinear<ZR_Colour>(image).m_outside, grid);
   patch.set_size(kZrPatchRows, g.cols);
   for (int r = 0; r < kZrPatchRows; ++r) {
