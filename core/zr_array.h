@@ -28,7 +28,8 @@ inline T* ZR_BiasPointer(T* p, int64_t lo) {
 //     int32 m_lo, int32 m_hi.
 //   Invariants: m_count = hi - lo + 1 in unsigned 32-bit arithmetic; the block is held exactly
 //     when m_count != 0, and m_data is null when it is not.
-//   Owns: its block. A fresh block has value-initialised elements (plain elements are zero).
+//   Owns: its block. A fresh block has value-initialised elements (plain elements are zero),
+//     except one made by ResizeForOverwrite.
 //   Rules callers rely on: a Resize to the same count keeps the block and only moves the range;
 //     any other count gives a fresh block without the old contents.
 //   Threads: not synchronised; several threads may read an array nobody writes.
@@ -54,25 +55,11 @@ class ZR_Array {
   T* Block() const { return m_count == 0 ? nullptr : ZR_BiasPointer(m_data, -int64_t(m_lo)); }
 
   // Gives the array the range lo..hi (see the rules above).
-  void Resize(int32_t lo, int32_t hi) {
-    const uint32_t n = static_cast<uint32_t>(hi) - static_cast<uint32_t>(lo) + 1u;
-    if (n == m_count) {
-      if (lo != m_lo && m_count != 0) m_data = ZR_BiasPointer(Block(), lo);
-      m_lo = lo;
-      m_hi = hi;
-      return;
-    }
-    FreeBlock();
-    m_count = n;
-    m_lo = lo;
-    m_hi = hi;
-    if (n == 0) return;
-    if (n > std::numeric_limits<size_t>::max() / sizeof(T))
-      ZR_OutOfMemory("ZR_Array<T>::Resize(), run out of memory");
-    T* block = new (std::nothrow) T[n]();
-    if (block == nullptr) ZR_OutOfMemory("ZR_Array<T>::Resize(), run out of memory");
-    m_data = ZR_BiasPointer(block, lo);
-  }
+  void Resize(int32_t lo, int32_t hi) { Reshape(lo, hi, true); }
+
+  // Resize for a caller that writes every element before reading any: a fresh block's elements
+  // are default-initialised (plain elements are left indeterminate), which saves clearing it.
+  void ResizeForOverwrite(int32_t lo, int32_t hi) { Reshape(lo, hi, false); }
 
   // Resize(0, n - 1).
   void Resize(int32_t n) { Resize(0, n - 1); }
@@ -80,7 +67,7 @@ class ZR_Array {
   // Takes the source's range and copies its elements; equal counts keep the block.
   ZR_Array& operator=(const ZR_Array& source) {
     if (this == &source) return *this;
-    Resize(source.m_lo, source.m_hi);
+    ResizeForOverwrite(source.m_lo, source.m_hi);
     T* to = Block();
     const T* from = source.Block();
     for (uint32_t k = 0; k < m_count; ++k) to[k] = from[k];
@@ -105,6 +92,27 @@ class ZR_Array {
   FILE* Read(FILE* f);
 
  private:
+  // Resize's work; value_init says whether a fresh block's elements are value-initialised.
+  void Reshape(int32_t lo, int32_t hi, bool value_init) {
+    const uint32_t n = static_cast<uint32_t>(hi) - static_cast<uint32_t>(lo) + 1u;
+    if (n == m_count) {
+      if (lo != m_lo && m_count != 0) m_data = ZR_BiasPointer(Block(), lo);
+      m_lo = lo;
+      m_hi = hi;
+      return;
+    }
+    FreeBlock();
+    m_count = n;
+    m_lo = lo;
+    m_hi = hi;
+    if (n == 0) return;
+    if (n > std::numeric_limits<size_t>::max() / sizeof(T))
+      ZR_OutOfMemory("ZR_Array<T>::Resize(), run out of memory");
+    T* block = value_init ? new (std::nothrow) T[n]() : new (std::nothrow) T[n];
+    if (block == nullptr) ZR_OutOfMemory("ZR_Array<T>::Resize(), run out of memory");
+    m_data = ZR_BiasPointer(block, lo);
+  }
+
   // GCC 12 at -O3 can fold the unbiasing of a constant-range array into a constant address and
   // then warn that delete[] frees a non-heap object; the block always comes from new[].
 #if defined(__GNUC__) && !defined(__clang__)

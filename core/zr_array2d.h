@@ -44,21 +44,17 @@ class ZR_Array2D : public ZR_Array<T> {
   // Gives the array the bounds. A new shape with the same number of elements keeps the block and
   // its values in flat order; any other number gives a fresh block.
   void Resize(int32_t row_lo, int32_t row_hi, int32_t col_lo, int32_t col_hi) {
-    if (row_lo == m_row_lo && row_hi == m_row_hi && col_lo == m_col_lo && col_hi == m_col_hi)
-      return;
-    const int64_t rows = int64_t(row_hi) - row_lo + 1, cols = int64_t(col_hi) - col_lo + 1;
-    m_rows = static_cast<int32_t>(rows);
-    m_cols = static_cast<int32_t>(cols);
-    m_row_lo = row_lo;
-    m_row_hi = row_hi;
-    m_col_lo = col_lo;
-    m_col_hi = col_hi;
-    // A negative extent is no block, whatever the product of the two says.
-    const int64_t elements = rows < 1 || cols < 1 ? 0 : rows * cols;
-    if (elements > std::numeric_limits<int32_t>::max())
-      ZR_OutOfMemory("ZR_Array<T>::Resize(), run out of memory");
-    ZR_Array<T>::Resize(0, static_cast<int32_t>(elements - 1));
-    BuildRowTable();
+    Reshape(row_lo, row_hi, col_lo, col_hi, true);
+  }
+
+  // Resize for a caller that writes every element before reading any: a fresh block is not
+  // cleared (see ZR_Array::ResizeForOverwrite).
+  void ResizeForOverwrite(int32_t row_lo, int32_t row_hi, int32_t col_lo, int32_t col_hi) {
+    Reshape(row_lo, row_hi, col_lo, col_hi, false);
+  }
+  void ResizeForOverwrite(int32_t rows, int32_t cols) {
+    ResizeForOverwrite(0, static_cast<int32_t>(int64_t(rows) - 1), 0,
+                       static_cast<int32_t>(int64_t(cols) - 1));
   }
 
   // Resize(0, rows - 1, 0, cols - 1).
@@ -68,7 +64,7 @@ class ZR_Array2D : public ZR_Array<T> {
 
   ZR_Array2D& operator=(const ZR_Array2D& source) {
     if (this == &source) return *this;
-    Resize(source.m_row_lo, source.m_row_hi, source.m_col_lo, source.m_col_hi);
+    ResizeForOverwrite(source.m_row_lo, source.m_row_hi, source.m_col_lo, source.m_col_hi);
     T* to = this->Block();
     const T* from = source.Block();
     for (uint32_t k = 0; k < this->m_count; ++k) to[k] = from[k];
@@ -125,6 +121,29 @@ class ZR_Array2D : public ZR_Array<T> {
   }
 
  private:
+  // Resize's work; value_init says whether a fresh block's elements are value-initialised.
+  void Reshape(int32_t row_lo, int32_t row_hi, int32_t col_lo, int32_t col_hi, bool value_init) {
+    if (row_lo == m_row_lo && row_hi == m_row_hi && col_lo == m_col_lo && col_hi == m_col_hi)
+      return;
+    const int64_t rows = int64_t(row_hi) - row_lo + 1, cols = int64_t(col_hi) - col_lo + 1;
+    m_rows = static_cast<int32_t>(rows);
+    m_cols = static_cast<int32_t>(cols);
+    m_row_lo = row_lo;
+    m_row_hi = row_hi;
+    m_col_lo = col_lo;
+    m_col_hi = col_hi;
+    // A negative extent is no block, whatever the product of the two says.
+    const int64_t elements = rows < 1 || cols < 1 ? 0 : rows * cols;
+    if (elements > std::numeric_limits<int32_t>::max())
+      ZR_OutOfMemory("ZR_Array<T>::Resize(), run out of memory");
+    const int32_t hi = static_cast<int32_t>(elements - 1);
+    if (value_init)
+      ZR_Array<T>::Resize(0, hi);
+    else
+      ZR_Array<T>::ResizeForOverwrite(0, hi);
+    BuildRowTable();
+  }
+
   void BuildRowTable() {
     if (this->m_count == 0) {
       m_row_table.Resize(0, -1);

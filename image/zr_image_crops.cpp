@@ -49,7 +49,8 @@ bool ZR_Image::CropThumbnail(ZR_Image& dest, const ZR_Vector2D& origin,
                              const ZR_Vector2D& corner) const {
   int32_t cols_out;
   if (!ZR_CropColumns(m_rows, m_cols, origin, corner, kThumbnailRows, cols_out)) return false;
-  ZR_Image crop(kThumbnailRows, cols_out);
+  ZR_Image crop;
+  crop.ResizeForOverwrite(kThumbnailRows, cols_out);  // the sampler writes every pixel
   SampleRegion(*this, origin, corner, m_background != nullptr ? *m_background : kOpaqueBlack, crop);
   ZR_TakePixels(dest, crop);  // sampled first, so dest may be this image
   dest.m_quality = 100;
@@ -67,7 +68,7 @@ bool ZR_Image::CropRegion(ZR_Image& dest, const ZR_Vector2D& origin,
   }
   int32_t cols_out;
   if (!ZR_CropColumns(m_rows, m_cols, origin, corner, kRegionRows, cols_out)) return false;
-  dest.ZR_Array2D<ZR_Colour>::Resize(kRegionRows, cols_out);
+  dest.ResizeForOverwrite(kRegionRows, cols_out);  // the sampler writes every pixel
   SampleRegion(*this, origin, corner, kOpaqueBlack, dest);
   return true;
 }

@@ -93,8 +93,8 @@ void ZR_Image::Smooth(float sigma, int radius) {
   const float scale = 1 / (sigma * 2.5066283f);  // 1 / (sigma sqrt(2 pi)); not renormalised
   for (int i = 0; i <= radius; ++i)
     w[size_t(i)] = IntegrateGaussian(sigma, float(i) - 0.5f, float(i) + 0.5f) * scale;
-  ZR_Array2D<ZR_Colour> copy;
-  copy.Resize(m_row_lo, m_row_hi, m_col_lo, m_col_hi);
+  ZR_Array2D<ZR_Colour> copy;  // each pass writes every pixel
+  copy.ResizeForOverwrite(m_row_lo, m_row_hi, m_col_lo, m_col_hi);
   SmoothPass(*this, copy, w, true);
   SmoothPass(copy, *this, w, false);
 }
@@ -113,7 +113,8 @@ void ZR_Image::ResizeImage(unsigned new_rows, unsigned new_cols, bool smooth) {
     throw ZR_ImageException(message);
   }
   const int32_t rows = m_rows, cols = m_cols;
-  ZR_Image resized(static_cast<int>(new_rows), static_cast<int>(new_cols));
+  ZR_Image resized;  // the sampler writes every pixel
+  resized.ResizeForOverwrite(static_cast<int>(new_rows), static_cast<int>(new_cols));
   if (int64_t(new_rows) < rows || int64_t(new_cols) < cols) {
     const float f = (float(rows) / float(new_rows) + float(cols) / float(new_cols)) * 0.5f;
     if (smooth) Smooth(f * 0.125f, int(ZR_RoundHalfAway(f * 0.5f)));

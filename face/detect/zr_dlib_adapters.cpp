@@ -11,6 +11,7 @@
 
 #include "face/detect/internal/dlib_geometry.h"
 #include "face/detect/internal/zr_dlib_types.h"
+#include "image/internal/grid_sampler.h"
 #include "image/zr_bilinear.h"
 #include "image/zr_image_exception.h"
 
@@ -33,15 +34,6 @@ class zr_lazy_copy {
  private:
   const ZR_Image& m_image;
   dlib::array2d<dlib::rgb_pixel> m_copy;
-};
-
-// One patch column's (or row's) neighbours in the image and the weight of the second; inside is
-// false where the sampler gives its outside colour.
-struct zr_patch_cell {
-  int32_t i0;
-  int32_t i1;
-  float w;
-  bool inside;
 };
 
 // Fits every rectangle on image and appends the model and box of each face whose shape has a
@@ -74,26 +66,17 @@ void ToDlibImage(const ZR_Image& image, dlib::array2d<dlib::rgb_pixel>& out) {
 
 void SampleHogPatch(const ZR_Image& image, const zr_patch_geometry& g,
                     dlib::array2d<dlib::rgb_pixel>& patch) {
-  ZR_Bilinear<ZR_Colour> sampler(image);
+  std::vector<float> xs(static_cast<size_t>(g.cols)), ys(static_cast<size_t>(kZrPatchRows));
+  for (long j = 0; j < g.cols; ++j) xs[size_t(j)] = float(j) * g.step + g.col0;
+  for (int r = 0; r < kZrPatchRows; ++r)
+    ys[size_t(r)] = float(kZrPatchRows - 1 - r) * g.step + g.row0;
+  ZR_Array2D<ZR_Colour> grid;
+  grid.ResizeForOverwrite(kZrPatchRows, int32_t(g.cols));
+  ZR_SampleGrid(image, xs, ys, ZR_Bilinear<ZR_Colour>(image).m_outside, grid);
   patch.set_size(kZrPatchRows, g.cols);
-  // Every patch row meets the same image columns: each column's cell is found once.
-  std::vector<zr_patch_cell> columns(size_t(g.cols));
-  for (long j = 0; j < g.cols; ++j) {
-    zr_patch_cell& c = columns[size_t(j)];
-    c.inside = sampler.ColumnCell(float(j) * g.step + g.col0, c.i0, c.i1, c.w);
-  }
-  const ZR_Colour outside = sampler.m_outside;
   for (int r = 0; r < kZrPatchRows; ++r) {
-    zr_patch_cell row = {0, 0, 0, false};
-    row.inside =
-        sampler.RowCell(float(kZrPatchRows - 1 - r) * g.step + g.row0, row.i0, row.i1, row.w);
-    for (long j = 0; j < g.cols; ++j) {
-      const zr_patch_cell& c = columns[size_t(j)];
-      const ZR_Colour s = row.inside && c.inside
-                              ? sampler.Blend(row.i0, row.i1, row.w, c.i0, c.i1, c.w)
-                              : outside;
-      patch[r][j] = dlib::rgb_pixel(s.r, s.g, s.b);
-    }
+    const ZR_Colour* s = grid[r];
+    for (long j = 0; j < g.cols; ++j) patch[r][j] = dlib::rgb_pixel(s[j].r, s[j].g, s[j].b);
   }
 }
 

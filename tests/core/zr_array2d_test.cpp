@@ -47,6 +47,36 @@ TEST(ZrArray2D, EmptyExtentKeepsBoundsWithoutBlock) {
   }
 }
 
+// Resizing for overwrite differs from Resize only in leaving a fresh block uncleared: the same
+// bounds, counts and row table for offset, empty and negative extents, and a reshape to the same
+// count keeps the block and its values.
+TEST(ZrArray2D, ResizeForOverwriteShapesAsResize) {
+  const struct {
+    int32_t row_lo, row_hi, col_lo, col_hi;
+  } cases[] = {{0, 2, 0, 3}, {-1, 0, 3, 5},  {0, -1, 0, 4},
+               {0, 2, 5, 4}, {0, -3, 0, -3}, {0, 3, 0, 2}};
+  for (const auto& c : cases) {
+    ZR_Array2D<int> want(4, 3), got(4, 3);
+    for (int k = 0; k < 12; ++k) got.Block()[k] = k;
+    int* block = got.Block();
+    want.Resize(c.row_lo, c.row_hi, c.col_lo, c.col_hi);
+    got.ResizeForOverwrite(c.row_lo, c.row_hi, c.col_lo, c.col_hi);
+    EXPECT_EQ(want.m_count, got.m_count) << c.row_hi << " " << c.col_hi;
+    EXPECT_EQ(want.m_lo, got.m_lo);
+    EXPECT_EQ(want.m_rows, got.m_rows);
+    EXPECT_EQ(want.m_cols, got.m_cols);
+    EXPECT_EQ(want.m_row_hi, got.m_row_hi);
+    EXPECT_EQ(want.m_col_lo, got.m_col_lo);
+    ASSERT_EQ(want.m_row_table.m_count, got.m_row_table.m_count);
+    for (int32_t r = got.m_row_lo; got.m_count != 0 && r <= got.m_row_hi; ++r)
+      EXPECT_EQ(want[r] - want.Block(), got[r] - got.Block()) << r;
+    if (got.m_count == 12) {
+      EXPECT_EQ(block, got.Block());
+      for (int k = 0; k < 12; ++k) EXPECT_EQ(k, got.Block()[k]);
+    }
+  }
+}
+
 TEST(ZrArray2D, CopyAndAssignmentOwnTheirBlocks) {
   ZR_Array2D<float> a(2, 2);
   a[1][1] = 4.0f;
@@ -72,6 +102,7 @@ TEST(ZrArray2D, GetSizeIsColumnsThenRows) {
 TEST(ZrArray2DDeathTest, ProductPastTheElementCountAborts) {
   ZR_Array2D<unsigned char> a;
   EXPECT_DEATH(a.Resize(65536, 65536), "ZR_Array<T>::Resize\\(\\), run out of memory");
+  EXPECT_DEATH(a.ResizeForOverwrite(65536, 65536), "ZR_Array<T>::Resize\\(\\), run out of memory");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "annotation/zr_anno_model2d.h"
+#include "image/internal/grid_sampler.h"
 #include "image/zr_bilinear.h"
 
 namespace {
@@ -222,6 +223,33 @@ TEST(ZrImageCrops, MatchPerPixelSamplesExactly) {
         }
       EXPECT_TRUE(SamePixels(expected, *crop))
           << c.rows << " x " << c.cols << (crop == &thumb ? " thumbnail" : " region");
+    }
+  }
+}
+
+// The grid sampler shares work between grid rows that blend the same image rows; rows given in
+// any order (falling, repeated, jumping back, outside) must still match the sampler point by
+// point, on a one-column image too.
+TEST(ZrSampleGrid, RowsInAnyOrderMatchTheSampler) {
+  const std::vector<float> rows_of[] = {{9.5f, 8.9f, 8.2f, 7.7f, 7.1f, 2.6f, 2.4f, 2.4f},
+                                        {1.2f, 6.8f, 1.4f, 6.6f, 1.2f, -3.0f, 1.3f, 11.0f},
+                                        {0.2f, 0.3f, 9.9f, 0.1f, 0.6f, 0.6f, 5.5f, 5.4f}};
+  const ZR_Colour outside{7, 6, 5, 4};
+  for (const int cols : {13, 1}) {
+    const ZR_Image source = Scrambled(10, cols);
+    const std::vector<float> xs = {-1.0f, 0.3f, 0.7f, 2.2f, 2.9f, 5.5f, 12.6f, 14.0f, 6.1f};
+    ZR_Bilinear<ZR_Colour> sampler(source);
+    sampler.m_outside = outside;
+    for (const std::vector<float>& ys : rows_of) {
+      ZR_Array2D<ZR_Colour> got(int32_t(ys.size()), int32_t(xs.size()));
+      ZR_SampleGrid(source, xs, ys, outside, got);
+      int differing = 0;
+      for (size_t i = 0; i < ys.size(); ++i)
+        for (size_t j = 0; j < xs.size(); ++j) {
+          const ZR_Colour want = sampler.Sample(ZR_Vector2D(xs[j], ys[i]));
+          differing += std::memcmp(&want, &got[int32_t(i)][j], sizeof want) != 0;
+        }
+      EXPECT_EQ(0, differing) << cols << " columns, first row " << ys[0];
     }
   }
 }

@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <vector>
 
+// Before the detector: its scans must see the filter specialisation.
+#include "face/detect/internal/hog_filter.h"
+
 #include <dlib/image_processing/frontal_face_detector.h>
 #include <dlib/image_processing/shape_predictor.h>
 
