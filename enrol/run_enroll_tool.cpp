@@ -19,8 +19,11 @@
 #include "enrol/zr_sqlite_gallery.h"
 #include "face/zr_face_detectors.h"
 #include "face/zr_landmark_fitter.h"
+#include "platform/zr_free_memory.h"
 
 namespace {
+
+constexpr size_t kLargeBlockBytes = size_t{32} << 20;
 
 // Opens path "rb" and reads the fitter from it; false when it does not open or read.
 bool ReadLandmarkFile(const ZR_String& path, ZR_LandmarkFitter& fitter) {
@@ -44,7 +47,7 @@ void RunEnrollTool(int argc, char** argv, std::ostream& console) {
     PrintUsage(console);
     return;
   }
-  ZR_RunDetectorsOnCallingThreads();  // the workers are the run's parallelism
+  PrepareEnrolmentProcess();
   ZR_LandmarkFitter fitter;
   const ZR_String landmark_path = args.Data_Dir + "/Landmarks.data";
   if (!FileExists(landmark_path.m_text)) {
@@ -83,6 +86,11 @@ void RunEnrollTool(int argc, char** argv, std::ostream& console) {
   WriteHeaderBlock(log, console, args, log_path, people.m_count, total);
   ZR_PixelBudget::ForThisMachine();  // set up before the workers start
   EnrollPeople(args.Data_Dir, log, people, fitter, gallery, total, args.Image_Dir, stamp, console);
+}
+
+void PrepareEnrolmentProcess() {
+  ZR_RunDetectorsOnCallingThreads();
+  ZR_FixLargeBlockThresholds(kLargeBlockBytes);
 }
 
 void RunEnrollTool(int argc, char** argv) {

@@ -18,4 +18,12 @@
 void RunEnrollTool(int argc, char** argv);
 void RunEnrollTool(int argc, char** argv, std::ostream& console);
 
+// The process set-up of an enrolment run, made once before any worker starts: OpenCV's own
+// threads off (the workers are the run's parallelism) and the C library's large-block thresholds
+// fixed at 32 MiB, the most glibc's own adjustment reaches (ZR_FixLargeBlockThresholds), so that
+// each image's buffers reuse the last image's memory instead of being mapped afresh. Pictures of
+// 32 MiB and more are still mapped apart and unmapped when freed. Process-wide and permanent:
+// RunEnrollTool makes it first, and a program that drives EnrollPeople itself makes it alike.
+void PrepareEnrolmentProcess();
+
 #endif  // ENROL_RUN_ENROLL_TOOL_H

@@ -31,6 +31,7 @@
 #include "enrol/enroll_people.h"
 #include "enrol/enroll_thread.h"
 #include "enrol/pixel_budget.h"
+#include "enrol/run_enroll_tool.h"
 #include "enrol/zr_person_list.h"
 #include "enrol/zr_sqlite_gallery.h"
 #include "face/zr_face_detectors.h"
@@ -605,7 +606,7 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   // The tool's process set-up, made as there before any worker starts: the allocator's state when
   // the workers load their models decides what each image's memory costs.
-  ZR_RunDetectorsOnCallingThreads();
+  PrepareEnrolmentProcess();
   ZR_PixelBudget::ForThisMachine();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
