@@ -17,9 +17,12 @@
 // any thread that allocates starts.
 void ZR_FixLargeBlockThresholds(size_t bytes);
 
-// Hands the free memory at the top and inside every pool of the C library back to the system
-// (glibc's malloc_trim): smaller blocks that a large picture's search left in the pools of the
-// threads that ran it. Nothing where the C library offers no such call. Safe from any thread.
+// Hands the free memory inside every pool of the C library, and at the top of the main pool and
+// of the calling thread's own pool, back to the system (glibc's malloc_trim, and for the thread's
+// pool a free under a lowered trim threshold when ZR_FixLargeBlockThresholds fixed it): smaller
+// blocks that a large picture's search left in the pools of the threads that ran it. The tops of
+// other threads' pools stay. Nothing where the C library offers no such call. Safe from any
+// thread.
 void ZR_TrimFreeMemory();
 
 #endif  // PLATFORM_ZR_FREE_MEMORY_H

@@ -1,7 +1,7 @@
 // tests/platform/zr_free_memory_test.cpp: the fixed large-block thresholds let a freed picture-sized
 // block be reused without faults while larger ones still go back when freed, and the trim hands
-// memory freed inside the C library's pool back to the system (resident size from
-// /proc/self/statm, faults from getrusage). Sanitizer builds bring their own allocator, which
+// memory freed inside the C library's pool, and at the top of a thread's own pool, back to the
+// system (resident size from /proc/self/statm, faults from getrusage). Sanitizer builds bring their own allocator, which
 // these settings do not reach, so the checks are skipped there.
 #include "platform/zr_free_memory.h"
 
@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -88,6 +89,29 @@ TEST(ZrFreeMemory, TrimHandsFreedPoolMemoryBack) {
   ZR_TrimFreeMemory();
   EXPECT_GT(before - ResidentBytes(), int64_t{32} << 20);
   std::free(keep);
+#endif
+}
+
+// A thread's own pool keeps what was freed at its top while it is below the fixed trim threshold
+// (64 MiB here); malloc_trim alone leaves it, the trim on that thread hands it back. 24 MiB stay
+// within the thread pool's first 64 MiB heap, which glibc would unmap whole once empty.
+TEST(ZrFreeMemory, TrimHandsBackTheTopOfTheCallingThreadsPool) {
+#if !defined(__GLIBC__) || defined(ZR_MEMORY_SANITIZED)
+  GTEST_SKIP() << "no glibc allocator to trim";
+#else
+  ZR_FixLargeBlockThresholds(size_t{32} << 20);
+  int64_t held = 0, trimmed = 0;
+  std::thread worker([&] {
+    std::vector<char*> blocks;
+    blocks.reserve(24);  // nothing of the vector's between the blocks
+    for (int i = 0; i < 24; ++i) blocks.push_back(FilledBlock(size_t{1} << 20));
+    for (auto p = blocks.rbegin(); p != blocks.rend(); ++p) std::free(*p);  // all into the top
+    held = ResidentBytes();
+    ZR_TrimFreeMemory();
+    trimmed = ResidentBytes();
+  });
+  worker.join();
+  EXPECT_GT(held - trimmed, int64_t{16} << 20);
 #endif
 }
 
