@@ -36,6 +36,24 @@ class zr_lazy_copy {
   dlib::array2d<dlib::rgb_pixel> m_copy;
 };
 
+// The detector's rectangles on image, its scanner's feature pyramid freed afterwards. The
+// scanner would keep it (31 planes a cell on every level, about 6 bytes a picture pixel) until
+// the next search, beside everything the next image's earlier stages allocate; and dlib never
+// frees the levels beyond a smaller picture's, so neither would the search of a small picture
+// that sheds the other buffers. Every search builds the pyramid anew, so no result changes; the
+// memory stays in the C library's pool for the next search.
+template <class Image>
+std::vector<dlib::rectangle> Search(ZR_HogDetector& d, const Image& image) {
+  std::vector<dlib::rectangle> rects = d.m_detector(image, 0.0);
+  // The scanner is the detector's own member; only its const view is public. Setting the window
+  // to its own size changes nothing but clearing the pyramid.
+  auto& scanner = const_cast<dlib::frontal_face_detector::image_scanner_type&>(
+      d.m_detector.get_scanner());
+  scanner.set_detection_window_size(scanner.get_detection_window_width(),
+                                    scanner.get_detection_window_height());
+  return rects;
+}
+
 // Fits every rectangle on image and appends the model and box of each face whose shape has a
 // layout.
 void FitRects(const std::vector<dlib::rectangle>& rects, zr_lazy_copy& image,
@@ -108,7 +126,7 @@ bool DLIB_FitLandmarks(const ZR_Image& image, ZR_List<ZR_AnnoModel2D>& models,
   try {
     zr_lazy_copy copy(image);
     if (copy.Get().size() == 0) return false;
-    FitRects(d->m_detector(copy.Get(), 0.0), copy, *p, size, models, boxes);
+    FitRects(Search(*d, copy.Get()), copy, *p, size, models, boxes);
     return models.m_count != 0;
   } catch (const std::exception& e) {
     error = e.what();
@@ -134,7 +152,7 @@ bool DLIB_FitLandmarksHalfSize(const ZR_Image& image, ZR_List<ZR_AnnoModel2D>& m
     dlib::array2d<dlib::rgb_pixel> half_copy;
     ToDlibImage(half, half_copy);
     zr_lazy_copy copy(image);
-    std::vector<dlib::rectangle> rects = d->m_detector(half_copy, 0.0);
+    std::vector<dlib::rectangle> rects = Search(*d, half_copy);
     for (dlib::rectangle& r : rects)
       r = dlib::rectangle(r.left() * 2, r.top() * 2, r.right() * 2, r.bottom() * 2);
     FitRects(rects, copy, *p, size, models, boxes);
@@ -168,7 +186,7 @@ bool DLIB_FitLandmarksToBoxes(const ZR_Image& image, ZR_List<ZR_NBox>& boxes,
       zr_patch_geometry g;
       if (!PatchGeometry(boxes[k], image.m_rows, image.m_cols, g)) continue;  // no area: skip
       SampleHogPatch(image, g, patch);
-      const std::vector<dlib::rectangle> rects = d->m_detector(patch, 0.0);
+      const std::vector<dlib::rectangle> rects = Search(*d, patch);
       if (rects.empty()) continue;
       const dlib::rectangle& hit = rects[0];
       long left, right, top, bottom;

@@ -276,4 +276,26 @@ TEST_F(DlibFitPhoto, BoxesKeepOnlyConfirmedFacesWithTheHogRectangle) {
   EXPECT_EQ(0u, models.m_count);
 }
 
+// The scanner's feature pyramid (about 6 bytes a picture pixel) goes with every search, so that
+// it never lies beside the next image's stages; the next search builds it anew.
+TEST_F(DlibFitPhoto, SearchesLeaveNoFeaturePyramidBehind) {
+  const auto& scanner = m_detector->m_detector.get_scanner();
+  ASSERT_TRUE(scanner.is_loaded_with_image());  // the fixture's own search keeps it
+  ZR_List<ZR_AnnoModel2D> models;
+  ZR_List<ZR_NBox> boxes;
+  ZR_String error;
+  EXPECT_TRUE(
+      DLIB_FitLandmarks(m_image, models, boxes, m_detector.get(), m_predictor.get(), error));
+  EXPECT_FALSE(scanner.is_loaded_with_image());
+  DLIB_FitLandmarksHalfSize(m_image, models, boxes, m_detector.get(), m_predictor.get(), error);
+  EXPECT_FALSE(scanner.is_loaded_with_image());
+  ZR_List<ZR_NBox> faces;
+  faces.Add(BoxOfLibraryRect(m_faces[0].left(), m_faces[0].top(), m_faces[0].right(),
+                             m_faces[0].bottom(), m_size));
+  EXPECT_TRUE(
+      DLIB_FitLandmarksToBoxes(m_image, faces, models, m_detector.get(), m_predictor.get(), error));
+  EXPECT_FALSE(scanner.is_loaded_with_image());
+  EXPECT_EQ(m_faces, m_detector->m_detector(m_copy, 0.0));  // built anew, the same faces
+}
+
 }  // namespace
