@@ -12,6 +12,7 @@
 
 #include "core/zr_system_probe.h"
 #include "enrol/enroll_thread.h"
+#include "enrol/pixel_budget.h"
 #include "enrol/zr_sqlite_gallery.h"
 #include "platform/zr_last_error.h"
 
@@ -165,6 +166,7 @@ void EnrollPeople(const ZR_String& Data_Dir, std::ostream& log, ZR_List<ZR_Perso
     }
     Say(log, console, ZR_String("Initialized thread ") + ZR_String(int(i)) + " successfully ");
     workers[i].m_image_folder = Image_Dir;
+    workers[i].m_budget = &ZR_PixelBudget::ForThisMachine();
   }
 
   const auto start = std::chrono::steady_clock::now();

@@ -74,19 +74,33 @@ void EnrollThread::DoWork() {
     EnrolImage(queue.PathOf(item), queue.SlotOf(item));
     queue.Finish(item);
   }
+  // Out of images: what this worker kept would stay charged while it idles, where it can no
+  // longer see a picture that waits for room.
+  Memory().LetGo();
+}
+
+ZR_PixelBudget::Account& EnrollThread::Memory() {
+  ZR_PixelBudget& budget = m_budget != nullptr ? *m_budget : ZR_PixelBudget::ForThisMachine();
+  if (m_memory == nullptr || &m_memory->Budget() != &budget) {
+    if (m_memory != nullptr) m_memory->LetGo();
+    m_memory = std::make_unique<ZR_PixelBudget::Account>(budget, [this] {
+      if (m_fitter != nullptr) ZR_ShedSearchBuffers(*m_fitter, m_detectors, SearchParams());
+    });
+  }
+  return *m_memory;
 }
 
 void EnrollThread::EnrolImage(const ZR_String& path, ImageOutcome& out) {
   if (m_fitter == nullptr || m_gallery == nullptr) return;
-  ZR_Image image;
-  // The picture's share of the run's pixel budget is taken once its header gives the size and
-  // given back, with the pixels, when this image is finished; a picture beyond the worker's fair
-  // share leaves nothing sized to it behind, so that the next large picture never meets it.
-  ZR_PixelBudget& budget = ZR_PixelBudget::ForThisMachine();
-  ZR_PixelBudget::Ticket admission(budget, &image);
-  RunImageSteps(path, image, out);
-  ZR_ReleaseMemoryAfterLargePicture(budget, admission.Held(), image, *m_fitter, m_detectors,
-                                    SearchParams());
+  ZR_PixelBudget::Account& memory = Memory();
+  {
+    // The picture's share of the budget is taken once its header gives the size; the pixels go
+    // when this image is finished, and the share stays charged as what the worker keeps.
+    ZR_Image image;
+    ZR_PixelBudget::Ticket admission(memory, &image);
+    RunImageSteps(path, image, out);
+  }
+  memory.AtImageBoundary();
 }
 
 void EnrollThread::RunImageSteps(const ZR_String& path, ZR_Image& image, ImageOutcome& out) {

@@ -1,9 +1,10 @@
-// enrol/pixel_budget.cpp: the run's pixel budget and the housekeeping after a large picture. A
-// standard mutex and condition variable guard the counters; the platform layer's events would
-// add nothing here.
+// enrol/pixel_budget.cpp: the run's pixel budget, the workers' accounts of what they keep and the
+// letting go of it. A standard mutex and condition variable guard the counters; the platform
+// layer's events would add nothing here. Shedding and trimming run outside the lock.
 #include "enrol/pixel_budget.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "annotation/zr_anno_model2d.h"
 #include "core/zr_string.h"
@@ -19,11 +20,10 @@ constexpr uint64_t kMiB = uint64_t{1} << 20;
 constexpr uint64_t kLeastBytes = 256 * kMiB;
 constexpr uint64_t kMostBytes = 1024 * kMiB;
 
-// The detectors keep their buffers (scaled copies, integral images, feature pyramids) sized to
-// the last picture they searched; a search of a small blank picture sizes them down again. No
-// search reads what an earlier one left, so results do not depend on it.
-void ShedSearchBuffers(const ZR_LandmarkFitter& fitter, ZR_FaceDetectors& detectors,
-                       const ZR_DetectionParams& params) {
+}  // namespace
+
+void ZR_ShedSearchBuffers(const ZR_LandmarkFitter& fitter, ZR_FaceDetectors& detectors,
+                          const ZR_DetectionParams& params) {
   ZR_Image blank(240, 320);
   for (int32_t r = 0; r < blank.m_rows; ++r)
     for (int32_t c = 0; c < blank.m_cols; ++c) blank[r][c] = ZR_Colour{128, 128, 128, 255};
@@ -34,8 +34,6 @@ void ShedSearchBuffers(const ZR_LandmarkFitter& fitter, ZR_FaceDetectors& detect
   } catch (...) {  // only memory is at stake
   }
 }
-
-}  // namespace
 
 ZR_PixelBudget::ZR_PixelBudget(int64_t capacity, int32_t workers)
     : m_capacity(std::max<int64_t>(capacity, 1)),
@@ -68,20 +66,35 @@ int64_t ZR_PixelBudget::Waiting() {
   return int64_t(m_next_turn - m_serving);
 }
 
-void ZR_PixelBudget::Take(int64_t pixels, bool holding) {
-  std::unique_lock<std::mutex> lock(m_mutex);
-  if (holding) {
-    m_in_flight += pixels;
-    return;
+void ZR_PixelBudget::Add(int64_t pixels) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_in_flight += pixels;
+}
+
+bool ZR_PixelBudget::TryTake(int64_t extra, int64_t own, uint64_t& turn) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    turn = m_next_turn++;
+    if (turn != m_serving || (m_in_flight != own && m_in_flight + extra > m_capacity))
+      return false;
+    ++m_serving;
+    m_in_flight += extra;
   }
-  const uint64_t turn = m_next_turn++;
+  m_room.notify_all();  // the next in line may fit beside this one
+  return true;
+}
+
+void ZR_PixelBudget::TakeInTurn(uint64_t turn, int64_t pixels) {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  // What workers keep counts as charged here too: they let it go at their next image boundary
+  // while this picture waits, so waiting for nothing charged cannot wait for ever.
   m_room.wait(lock, [&] {
     return turn == m_serving && (m_in_flight == 0 || m_in_flight + pixels <= m_capacity);
   });
   ++m_serving;
   m_in_flight += pixels;
   lock.unlock();
-  m_room.notify_all();  // the next in line may fit beside this one
+  m_room.notify_all();
 }
 
 void ZR_PixelBudget::Give(int64_t pixels) {
@@ -92,26 +105,57 @@ void ZR_PixelBudget::Give(int64_t pixels) {
   m_room.notify_all();
 }
 
+ZR_PixelBudget::Account::Account(ZR_PixelBudget& budget, std::function<void()> shed)
+    : m_budget(budget), m_shed(std::move(shed)) {}
+
+ZR_PixelBudget::Account::~Account() {
+  if (m_kept > 0) m_budget.Give(m_kept);
+}
+
+void ZR_PixelBudget::Account::LetGo() {
+  m_last_held = 0;
+  if (m_kept == 0) return;
+  if (m_shed) m_shed();
+  ZR_TrimFreeMemory();
+  m_budget.Give(m_kept);
+  m_kept = 0;
+}
+
+void ZR_PixelBudget::Account::AtImageBoundary() {
+  if (m_last_held > m_budget.FairShare() || (m_kept > 0 && m_budget.Waiting() > 0)) LetGo();
+}
+
 ZR_PixelBudget::Ticket::Ticket(ZR_PixelBudget& budget, ZR_Image* image)
-    : m_budget(budget), m_image(image), m_scope(*this) {}
+    : m_budget(budget), m_account(nullptr), m_image(image), m_scope(*this) {}
+
+ZR_PixelBudget::Ticket::Ticket(Account& account, ZR_Image* image)
+    : m_budget(account.m_budget), m_account(&account), m_image(image), m_scope(*this) {}
 
 ZR_PixelBudget::Ticket::~Ticket() {
   if (m_image != nullptr) m_image->Resize(0, 0);  // the pixels go before their share does
-  if (m_held > 0) m_budget.Give(m_held);
+  if (m_account == nullptr) {
+    if (m_held > 0) m_budget.Give(m_held);
+    return;
+  }
+  // The charge stays: the larger of what was kept and what this image held.
+  m_account->m_kept = std::max(m_account->m_kept, m_held);
+  m_account->m_last_held = m_held;
 }
 
 void ZR_PixelBudget::Ticket::Admit(int64_t pixels) {
   if (pixels <= 0) return;
-  m_budget.Take(pixels, m_held > 0);
-  m_held += pixels;
-}
-
-void ZR_ReleaseMemoryAfterLargePicture(const ZR_PixelBudget& budget, int64_t held,
-                                       ZR_Image& picture, const ZR_LandmarkFitter& fitter,
-                                       ZR_FaceDetectors& detectors,
-                                       const ZR_DetectionParams& params) {
-  if (held <= budget.FairShare()) return;
-  picture.Resize(0, 0);
-  ShedSearchBuffers(fitter, detectors, params);
-  ZR_TrimFreeMemory();
+  const int64_t kept = m_account != nullptr ? m_account->m_kept : 0;
+  if (m_held > 0) {  // a holder never waits; it charges only what goes beyond its charge
+    const int64_t extra = std::max(kept, m_held + pixels) - std::max(kept, m_held);
+    m_held += pixels;
+    if (extra > 0) m_budget.Add(extra);
+    return;
+  }
+  m_held = pixels;
+  if (pixels <= kept) return;  // within what the worker keeps, already charged
+  uint64_t turn = 0;
+  if (m_budget.TryTake(pixels - kept, kept, turn)) return;
+  // The picture must wait: what the worker keeps goes first, and the picture asks in full.
+  if (m_account != nullptr) m_account->LetGo();
+  m_budget.TakeInTurn(turn, pixels);
 }

@@ -1,14 +1,15 @@
 // enrol/pixel_budget.h: the workers' picture memory in one place: ZR_PixelBudget, the run's bound
-// on the picture pixels its workers work on at once, the admission of each image's pictures, and
-// the housekeeping after a picture too large to keep buffers for. A few KB of JPEG may declare
-// 11000 x 12000 pixels, and a phone photo has 48 M: with one such picture per worker the run
-// would need many GB. Pictures wait for room instead, in the order they asked; what is made of
-// each picture does not change.
+// on the picture pixels its workers work on at once and on what they keep between pictures, the
+// admission of each image's pictures, and the letting go of what a worker keeps. A few KB of JPEG
+// may declare 11000 x 12000 pixels, and a phone photo has 48 M: with one such picture per worker
+// the run would need many GB. Pictures wait for room instead, in the order they asked; what is
+// made of each picture does not change.
 #ifndef ENROL_PIXEL_BUDGET_H
 #define ENROL_PIXEL_BUDGET_H
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 #include "image/pixel_admission.h"
@@ -22,12 +23,17 @@ struct ZR_DetectionParams;
 // its grey copies and the detectors' scaled copies (measured: 2.0 GB for an 11000 x 12000 JPEG).
 constexpr int64_t kZrWorkingBytesPerPixel = 16;
 
-// ZR_PixelBudget: a count of pixels in flight against a capacity, shared by a number of workers.
-//   Rule: pictures are let in in the order they asked, each when nothing is in flight (so one
-//     picture always runs, however large) or when it fits beside what is; a picture that waits
-//     holds back every later one, so a large picture is never overtaken for ever by small ones.
-//     A worker that already holds pixels is never made to wait (its image goes on to the end and
-//     gives them back), and one that waits holds none, so the run cannot deadlock.
+// ZR_PixelBudget: a count of charged pixels against a capacity, shared by a number of workers.
+//   Charged: the pictures in flight, and what each worker keeps between images (its Account):
+//     after a picture a worker keeps its buffers for the next one, sized to the largest picture
+//     since it last let go, and that stays charged until it lets go.
+//   Rule: pictures are let in in the order they asked, each when it fits beside what is charged
+//     or when nothing at all is charged (so one picture always runs, however large); a picture
+//     that waits holds back every later one, so a large picture is never overtaken for ever by
+//     small ones. A worker that already holds pixels is never made to wait (its image goes on to
+//     the end), a worker lets go of what it keeps before it waits, and every worker that keeps
+//     memory while a picture waits lets it go at its next image boundary or at the end of its
+//     job, so the charge drains and the run cannot deadlock.
 //   Threads: every operation is safe from all workers at once.
 class ZR_PixelBudget {
  public:
@@ -45,19 +51,58 @@ class ZR_PixelBudget {
   static ZR_PixelBudget& ForThisMachine();
 
   int64_t Capacity() const { return m_capacity; }
-  // What one worker may keep between images: the capacity over the workers, at least 1.
+  // What one worker may keep between images without letting go: the capacity over the workers,
+  // at least 1.
   int64_t FairShare() const { return m_fair_share; }
+  // The pixels charged: pictures in flight and what workers keep.
   int64_t InFlight();
   // The pictures that asked and are not let in yet.
   int64_t Waiting();
 
+  // Account: what one worker keeps between its images, charged against the budget.
+  //   Empty: keeps nothing, charges nothing.
+  //   Kept: the largest picture (all pixels one image held) since the last LetGo; while an image
+  //     is in work the worker's charge is the larger of that and what the image holds.
+  //   Letting go: shed (the worker's own callback: the detectors drop their search buffers), the
+  //     C library's free memory back to the system (ZR_TrimFreeMemory, process-wide: the other
+  //     workers' charges stay), then the charge back.
+  //   Threads: lives on its worker's thread.
+  class Account {
+   public:
+    Account(ZR_PixelBudget& budget, std::function<void()> shed);
+    Account(const Account&) = delete;
+    Account& operator=(const Account&) = delete;
+    // Gives the charge back without shedding: what the worker kept goes with it.
+    ~Account();
+
+    ZR_PixelBudget& Budget() const { return m_budget; }
+    int64_t Kept() const { return m_kept; }
+    // Lets go of what the worker keeps; nothing when it keeps nothing.
+    void LetGo();
+    // Between two images: lets go when the last image held more than the fair share (a worker
+    // would otherwise go on holding a large picture's search: 0.5 GB per worker after an
+    // 11000 x 12000 picture) or when a picture waits for room. Otherwise the next image reuses
+    // the buffers this one left.
+    void AtImageBoundary();
+
+   private:
+    friend class ZR_PixelBudget;
+    ZR_PixelBudget& m_budget;
+    std::function<void()> m_shed;
+    int64_t m_kept = 0;
+    int64_t m_last_held = 0;  // what the last image held
+  };
+
   // One image's hold on a budget: set as the calling thread's pixel admission while it lives, it
   // takes the pixels of every picture that thread's readers decode (waiting for room only for
-  // the first) and gives them back when destroyed, after emptying the image it was given (so an
-  // idle worker keeps no large picture). Lives on one thread.
+  // the first) and, when destroyed, empties the image it was given. Without an account the
+  // pixels go back then; with one they stay charged as what the worker keeps, and a first picture
+  // no larger than that is let in at once, while a larger one asks in turn for the excess (and
+  // when it has to wait, the account lets go first). Lives on one thread.
   class Ticket : public ZR_PixelAdmission {
    public:
     explicit Ticket(ZR_PixelBudget& budget, ZR_Image* image = nullptr);
+    Ticket(Account& account, ZR_Image* image);
     Ticket(const Ticket&) = delete;
     Ticket& operator=(const Ticket&) = delete;
     ~Ticket() override;
@@ -67,14 +112,20 @@ class ZR_PixelBudget {
 
    private:
     ZR_PixelBudget& m_budget;
+    Account* m_account;
     ZR_Image* m_image;
     int64_t m_held = 0;
     ZR_ScopedPixelAdmission m_scope;
   };
 
  private:
-  // Adds pixels to the count, first waiting for room unless the caller already holds some.
-  void Take(int64_t pixels, bool holding);
+  // Charges pixels at once, beside whatever is charged: a holder's further picture.
+  void Add(int64_t pixels);
+  // Takes a turn and charges extra if the turn is first and extra fits beside what is charged,
+  // or own is all that is charged; true then. Else keeps the turn for TakeInTurn and is false.
+  bool TryTake(int64_t extra, int64_t own, uint64_t& turn);
+  // Waits for turn to come and for room (see the rule above), then charges pixels.
+  void TakeInTurn(uint64_t turn, int64_t pixels);
   void Give(int64_t pixels);
 
   const int64_t m_capacity;
@@ -88,17 +139,11 @@ class ZR_PixelBudget {
   uint64_t m_serving = 0;
 };
 
-// The housekeeping after one image whose pictures took held pixels of budget. Within the worker's
-// fair share nothing happens: the next image reuses the buffers this one left. Beyond it the
-// worker lets go of what was sized to the picture, before the picture's share goes back: picture
-// is emptied, the detectors drop their search buffers (a search of a small blank picture with
-// fitter and params, which finds nothing) and the allocator's free memory goes back to the system
-// (ZR_TrimFreeMemory). Without that, a worker would go on holding a large picture's search
-// (measured: 0.5 GB per worker after an 11000 x 12000 picture). No later image's result depends
-// on whether it ran.
-void ZR_ReleaseMemoryAfterLargePicture(const ZR_PixelBudget& budget, int64_t held,
-                                       ZR_Image& picture, const ZR_LandmarkFitter& fitter,
-                                       ZR_FaceDetectors& detectors,
-                                       const ZR_DetectionParams& params);
+// What a worker's account sheds when it lets go: the detectors keep their buffers (scaled copies,
+// integral images, feature pyramids) sized to the last picture they searched, and a search of a
+// small blank picture with fitter and params, which finds nothing, sizes them down again. No
+// search reads what an earlier one left, so no later image's result depends on whether it ran.
+void ZR_ShedSearchBuffers(const ZR_LandmarkFitter& fitter, ZR_FaceDetectors& detectors,
+                          const ZR_DetectionParams& params);
 
 #endif  // ENROL_PIXEL_BUDGET_H
