@@ -3,11 +3,14 @@
 # one after the other on the same image folders on disk and pinned alike with taskset (one
 # processor for 1 worker, two for 2, eight for 8), REPEATS runs each; prints Markdown tables of the
 # medians: images/s, their ratios, minor page faults per image, system time, peak memory
-# (/usr/bin/time -v) and the tool's start-up with 1 and 8 workers.
+# (/usr/bin/time -v) and the tool's start-up with 1 and 8 workers; for the folders where what
+# workers keep meets the pixel budget (progmix, towering), the tool's peak above a run over one
+# photo beside the budget.
 # Usage: bench/enrol/compare.sh [BUILD] [REPEATS] [SETS]
 #   BUILD    a release build of this tree (default build/release): Quillbeck, the benchmark
 #            (it writes the large photos), the model files and the Alpha test plug-in
-#   REPEATS  runs per configuration (default 3); SETS default "big unequal p1600 p4000 hostile"
+#   REPEATS  runs per configuration (default 3); SETS default
+#            "big unequal p1600 p4000 hostile progmix towering"
 # Environment: ZR_PEER the peer folder (default: shared/peer beside the main clone);
 #   ZR_IMAGES where the peer's make-image-sets.sh puts big/ (default /tmp/qb-images; reused when it
 #   holds its 1100 photos); ZR_COMPARE_DIR the folders made here and the runs (default
@@ -19,7 +22,7 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$top"
 build=${1:-build/release}
 repeats=${2:-3}
-sets=${3:-big unequal p1600 p4000 hostile}
+sets=${3:-big unequal p1600 p4000 hostile progmix towering}
 # The peer folder lies beside the main clone (a worktree's common git folder is the main clone's).
 common=$(cd "$(git rev-parse --git-common-dir 2>/dev/null || echo .)" && pwd)
 peer=${ZR_PEER:-$(dirname "$(dirname "$common")")/shared/peer}
@@ -59,8 +62,9 @@ if [ "$(find "$work/unequal" -name '*.jpg' 2>/dev/null | wc -l)" -ne 290 ]; then
     { p = $1 + 0; n[p]++; if (p % 10 == 0 || n[p] <= 2) print }' |
     while read -r f; do cp "$images/big/$f" "$work/unequal/"; done
 fi
-if [ ! -d "$work/hostile" ] || [ ! -d "$work/p1600" ] || [ ! -d "$work/p4000" ]; then
-  rm -rf "$work/hostile" "$work/p1600" "$work/p4000"
+written="hostile p1600 p4000 progmix towering"
+if ! (for d in $written; do [ -d "$work/$d" ] || exit 1; done); then
+  for d in $written; do rm -rf "${work:?}/$d"; done
   "$bench" --write_photos="$work"
 fi
 rm -rf "$work/one"
@@ -132,7 +136,7 @@ for s in $sets; do
   case $s in
     big | unequal) configs="$configs $s:1 $s:8" ;;
     p1600) configs="$configs p1600:1" ;;
-    p4000) configs="$configs p4000:8" ;;
+    p4000 | progmix | towering) configs="$configs $s:8" ;;
     hostile) configs="$configs hostile:2" ;;
     *) echo "compare.sh: unknown set $s" >&2; exit 1 ;;
   esac
@@ -179,5 +183,14 @@ fi
 if [ -e "$runs/p1600.1.tool.1.time" ]; then
   echo "| p1600, 1 worker: tool faults / image beyond a one-photo run's | $(per "$(measure faults "$runs/p1600.1.tool")" 54 "$startup_faults1") |"
 fi
+# The pixel budget as the tool makes it: an eighth of the memory, from 256 MiB to 1 GiB.
+budget_mib=$(awk '/^MemTotal:/ { b = $2 / 1024 / 8; if (b < 256) b = 256; if (b > 1024) b = 1024; print b }' /proc/meminfo)
+one8=$(measure peak "$runs/one.8.tool")
+for s in progmix towering; do
+  if [ -e "$runs/$s.8.tool.1.time" ]; then
+    above=$(awk -v a="$(measure peak "$runs/$s.8.tool")" -v b="$one8" 'BEGIN { print a - b }')
+    echo "| $s, 8 workers: tool peak above a one-photo run / pixel budget ($(fmt "$budget_mib" %.0f) MiB) | $(fmt "$above" %.0f) MiB, $(ratio "$above" "$budget_mib") |"
+  fi
+done
 echo "| tool start-up (a run over one photo), 1 worker | $(fmt "$(measure wall "$runs/one.1.tool")" %.2f) s |"
 echo "| tool start-up (a run over one photo), 8 workers | $(fmt "$(measure wall "$runs/one.8.tool")" %.2f) s |"

@@ -12,6 +12,7 @@
 // --write_photos=DIR writes the large folders and two hostile JPEGs to DIR for
 // bench/enrol/compare.sh.
 #include <benchmark/benchmark.h>
+#include <jpeglib.h>
 #include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -216,8 +217,74 @@ ZR_Array<unsigned char> HostileJpeg() {
   return {};
 }
 
-// Writes the two large folders to dir/p1600 and dir/p4000 and two copies of the hostile JPEG to
-// dir/hostile (as two people); false, with the reason on stderr, when one is not written.
+// A 16 x 16 progressive JPEG (libjpeg's simple progression) whose frame header declares cols x
+// rows: a few hundred bytes that hold a whole picture's working memory; none on a failure.
+ZR_Array<unsigned char> SmallProgressiveJpeg(uint32_t cols, uint32_t rows) {
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr error;
+  cinfo.err = jpeg_std_error(&error);  // the fixed settings below cannot fail
+  jpeg_create_compress(&cinfo);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &out, &size);
+  cinfo.image_width = cinfo.image_height = 16;
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_simple_progression(&cinfo);
+  jpeg_start_compress(&cinfo, TRUE);
+  unsigned char row[16 * 3];
+  for (uint32_t r = 0; r < 16; ++r) {
+    for (uint32_t c = 0; c < 16 * 3; ++c) row[c] = uint8_t(r * 16 + c);
+    JSAMPROW rows_in[1] = {row};
+    jpeg_write_scanlines(&cinfo, rows_in, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  ZR_Array<unsigned char> b;
+  b.Resize(int32_t(size));
+  std::memcpy(b.Block(), out, size);
+  std::free(out);
+  for (uint32_t at = 2; at + 9 <= b.m_count && b[at] == 0xFF;
+       at += 2 + (uint32_t(b[at + 2]) << 8 | b[at + 3]))
+    if (b[at + 1] == 0xC2) {
+      b[at + 5] = uint8_t(rows >> 8), b[at + 6] = uint8_t(rows);
+      b[at + 7] = uint8_t(cols >> 8), b[at + 8] = uint8_t(cols);
+      return b;
+    }
+  return {};
+}
+
+// The folders where what workers keep between pictures meets the budget. progmix: 40 photos of
+// 3013 x 2010, 11 a person, then 10 small progressive files that declare 3000 x 2000 and
+// 4000 x 3000 in turn, as one more person. towering: 16 photos of 3390 x 2400, one a person,
+// then one of 7910 x 7910 (61 M pixels, near the budget of a large machine). Into dir/progmix and
+// dir/towering; false, with the reason on stderr, when one is not written.
+bool WriteKeptMemoryFolders(const std::vector<std::string>& photos, const fs::path& dir) {
+  const fs::path progmix = dir / "progmix", towering = dir / "towering";
+  const zr_large_folder mid = {"progmix", 3013, 2010, 40, 40};
+  if (WriteLargeFolder(photos, mid, mid.photos, progmix).size() != mid.photos) return false;
+  for (uint32_t i = 0; i < 10; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%05u_%02u.jpg", mid.photos / 11 + 2, i + 1);
+    const bool wide = i % 2 == 1;
+    if (!WriteFile(progmix / name, SmallProgressiveJpeg(wide ? 4000 : 3000, wide ? 3000 : 2000)))
+      return false;
+  }
+  fs::create_directories(towering);
+  for (uint32_t i = 0; i <= 16; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%05u_01.jpg", i + 1);
+    const int32_t cols = i < 16 ? 3390 : 7910, rows = i < 16 ? 2400 : 7910;
+    if (!WriteLargePhoto(photos[i * 3 % photos.size()], cols, rows, towering / name))
+      return false;
+  }
+  return true;
+}
+
+// Writes the two large folders to dir/p1600 and dir/p4000, the kept-memory folders to
+// dir/progmix and dir/towering, and two copies of the hostile JPEG to dir/hostile (as two people);
+// false, with the reason on stderr, when one is not written.
 bool WritePhotoFolders(const fs::path& dir) {
   if (Photos().empty()) {
     std::fprintf(stderr, "dlib's example photos are not installed\n");
@@ -228,6 +295,11 @@ bool WritePhotoFolders(const fs::path& dir) {
       std::fprintf(stderr, "cannot write %s\n", (dir / large.name).c_str());
       return false;
     }
+  if (!WriteKeptMemoryFolders(Photos(), dir)) {
+    std::fprintf(stderr, "cannot write %s or %s\n", (dir / "progmix").c_str(),
+                 (dir / "towering").c_str());
+    return false;
+  }
   const ZR_Array<unsigned char> hostile = HostileJpeg();
   fs::create_directories(dir / "hostile");
   for (const char* name : {"00001_a.jpg", "00002_a.jpg"})
