@@ -10,7 +10,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -25,6 +24,7 @@
 #include "face/zr_landmark_fitter.h"
 #include "image/zr_image.h"
 #include "tests/enrol/gallery_fixture.h"
+#include "tests/support/zr_peak_memory.h"
 #include "tests/support/zr_sanitized.h"
 #include "tests/support/zr_temp_folder.h"
 
@@ -251,15 +251,6 @@ TEST(PixelBudget, ATicketHoldsAReadersPictureUntilItGoes) {
   EXPECT_EQ(0, budget.InFlight());
 }
 
-// A "VmRSS:" or "VmHWM:" line of /proc/self/status, in bytes; -1 when there is none.
-int64_t StatusBytes(const char* key) {
-  std::ifstream in("/proc/self/status");
-  for (std::string line; std::getline(in, line);)
-    if (line.compare(0, std::strlen(key), key) == 0)
-      return std::stoll(line.substr(std::strlen(key))) * 1024;
-  return -1;
-}
-
 // A grey P5 picture of cols x rows, a gradient in which no face is found, so that every
 // detector searches all of it.
 std::string Gradient(int32_t cols, int32_t rows) {
@@ -341,10 +332,10 @@ TEST(PixelBudgetThreads, RealWorkersKeepTheirMemoryWithinTheBudget) {
   paths[6] = large;
   ZR_List<ZR_AddPersonFRT> records(uint32_t(paths.size()));
   const ZR_List<ZR_PersonList> people = OnePerPerson(paths, records);
-  std::ofstream("/proc/self/clear_refs") << "5";  // the peak becomes the current size
-  const int64_t before = StatusBytes("VmRSS:");
+  ZR_ResetPeakMemory();  // the peak becomes the current size
+  const int64_t before = ZR_StatusBytes("VmRSS:");
   RunQueue(workers, 3, people, records);
-  const int64_t rise = StatusBytes("VmHWM:") - before;
+  const int64_t rise = ZR_StatusBytes("VmHWM:") - before;
 
   for (uint32_t i = 0; i < records.m_count; ++i) {
     ASSERT_EQ(1u, records[i].m_errors.m_count) << i;

@@ -24,6 +24,7 @@
 #include "image/zr_image.h"
 #include "tests/image/jpeg/libjpeg_fixture.h"
 #include "tests/image/test_support.h"
+#include "tests/support/zr_peak_memory.h"
 #include "tests/support/zr_sanitized.h"
 
 namespace {
@@ -33,15 +34,6 @@ using namespace image_files;
 constexpr int32_t kWidth = 16384, kHeight = 8192;  // 2^27 pixels
 constexpr int64_t kPictureBytes = int64_t{kWidth} * kHeight * 4;
 
-// A "VmRSS:" or "VmHWM:" line of /proc/self/status, in bytes.
-int64_t StatusBytes(const char* key) {
-  std::ifstream in("/proc/self/status");
-  for (std::string line; std::getline(in, line);)
-    if (line.compare(0, std::strlen(key), key) == 0)
-      return std::stoll(line.substr(std::strlen(key))) * 1024;
-  return -1;
-}
-
 // The peak rise of resident memory while load runs, measured in a child process; -1 when it
 // could not be measured.
 int64_t PeakRise(const std::function<void()>& load) {
@@ -50,10 +42,10 @@ int64_t PeakRise(const std::function<void()>& load) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::close(out[0]);
-    std::ofstream("/proc/self/clear_refs") << "5";  // the peak becomes the current size
-    const int64_t before = StatusBytes("VmRSS:");
+    ZR_ResetPeakMemory();  // the peak becomes the current size
+    const int64_t before = ZR_StatusBytes("VmRSS:");
     load();
-    const int64_t rise = StatusBytes("VmHWM:") - before;
+    const int64_t rise = ZR_StatusBytes("VmHWM:") - before;
     const bool sent = ::write(out[1], &rise, sizeof rise) == ssize_t(sizeof rise);
     ::_exit(sent ? 0 : 1);
   }
@@ -285,7 +277,7 @@ class RecordingAdmission : public ZR_PixelAdmission {
   void Admit(int64_t pixels) override {
     m_calls += 1;
     m_pixels += pixels;
-    m_rise = StatusBytes("VmHWM:") - m_before;
+    m_rise = ZR_StatusBytes("VmHWM:") - m_before;
   }
   int64_t m_before, m_calls = 0, m_pixels = 0, m_rise = -1;
 };
@@ -307,8 +299,8 @@ TEST(LoadPeakMemory, ReadersAdmitThePictureBeforeHoldingIt) {
     const pid_t pid = ::fork();
     if (pid == 0) {
       ::close(out[0]);
-      std::ofstream("/proc/self/clear_refs") << "5";
-      RecordingAdmission admission(StatusBytes("VmRSS:"));
+      ZR_ResetPeakMemory();
+      RecordingAdmission admission(ZR_StatusBytes("VmRSS:"));
       {
         ZR_ScopedPixelAdmission scope(admission);
         ZR_Image image;
