@@ -97,7 +97,8 @@ class ZR_SQliteGallery {
   // "<op>() no people" (an empty batch), "<op>() Prepare Error: " + message, "<op>() SQL error: "
   // + message when BEGIN or END fails (END failing rolls back), and for the first row that
   // failed "<op>() Step Error: " + message, "<op>() Bind Error: " + message (a value SQLite
-  // refuses) or "<op>() Error! row id past 32 bits: " + id.
+  // refuses), "<op>() no row written" (the statement completed without inserting, as a trigger's
+  // RAISE(IGNORE) or ON CONFLICT IGNORE make it) or "<op>() Error! row id past 32 bits: " + id.
   // Row ids are written into the records as they are made and not reset on failure.
   //
   // One people row per record with a face JPEG: name, and the thumbnail of the best image (of

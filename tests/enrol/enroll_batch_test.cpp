@@ -198,6 +198,10 @@ TEST(EnrollPeopleBatch, StoresTheBatchAsOneUnitAndLogsIt) {
       {"people refused",
        "CREATE TRIGGER t BEFORE INSERT ON people BEGIN SELECT RAISE(ABORT,'x'); END;",
        people_failed, 4, 0, 0, 0, 0, 0},
+      // The insert completes without a row: no image may be filed under another row's id.
+      {"people skipped",
+       "CREATE TRIGGER t BEFORE INSERT ON people BEGIN SELECT RAISE(IGNORE); END;", people_failed,
+       4, 0, 0, 0, 0, 0},
       {"images refused",
        "CREATE TRIGGER t BEFORE INSERT ON images BEGIN SELECT RAISE(ABORT,'x'); END;",
        images_failed, 4, 0, 0, 0, 0, 0},
