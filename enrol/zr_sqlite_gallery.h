@@ -61,8 +61,10 @@ class ZR_SQliteGallery {
   //     column " + column when it has not every column the inserts write, or "OpenDB() table "
   //     + table + " column " + column + " needs a value the inserts do not give" for an extra
   //     NOT NULL column without a default;
-  //   the same texts for every existing template table (key fr_id), each + "\n" (left open,
-  //     every plug-in kept);
+  //   the same texts for every existing template table (key fr_id), and "OpenDB() table " +
+  //     table + " column template does not take a BLOB" for a STRICT one whose template column
+  //     is neither BLOB nor ANY (it would refuse every template), each + "\n" (left open, every
+  //     plug-in kept);
   //   CreateTables' text, or each failed CreateFRtable text + "\n" (left open, every plug-in
   //     kept), or "OpenDB() SQL error: " + message when the transaction does not begin or end.
   // Every failure leaves the file's tables and rows as they were.

@@ -404,6 +404,10 @@ TEST(ZrSqliteGallery, TablesTheInsertsCannotUseAreRefusedAtOpen) {
       {"CREATE TABLE people(person_id INTEGER PRIMARY KEY, name_id TEXT, thumb_id BLOB, "
        "age INTEGER NOT NULL);",
        "OpenDB() table people column age needs a value the inserts do not give"},
+      // A STRICT table refuses a blob in a column of another type; an ordinary one takes it.
+      {"CREATE TABLE Alpha(fr_id INTEGER PRIMARY KEY, image INTEGER, person_i INTEGER, "
+       "name_i TEXT, template TEXT) STRICT;",
+       "OpenDB() table Alpha column template does not take a BLOB\n"},
       // A good people table does not let a bad images table through.
       {std::string(ZR_PEOPLE_SQL) + "; CREATE TABLE images(image_id INT PRIMARY KEY, " +
            images_columns + ");",
@@ -416,6 +420,12 @@ TEST(ZrSqliteGallery, TablesTheInsertsCannotUseAreRefusedAtOpen) {
        "name_i TEXT, template BLOB, extra BLOB);",
        ""},
       {"CREATE TABLE images(image_id INTEGER, " + images_columns + ", PRIMARY KEY(image_id DESC));",
+       ""},
+      {"CREATE TABLE Alpha(fr_id INTEGER PRIMARY KEY, image INTEGER, person_i INTEGER, "
+       "name_i TEXT, template any) STRICT;",
+       ""},
+      {"CREATE TABLE Alpha(fr_id INTEGER PRIMARY KEY, image INTEGER, person_i INTEGER, "
+       "name_i TEXT, template TEXT);",
        ""},
   };
   for (const auto& c : cases) {
