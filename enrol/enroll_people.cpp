@@ -185,7 +185,7 @@ void EnrollPeople(const ZR_String& Data_Dir, std::ostream& log, ZR_List<ZR_Perso
     }
     EnrollQueue queue(people, k, n, batch);
     stopped = !RunBatchQueue(workers.All(), queue, Image_Dir, log, console);
-    StoreAndLogBatch(gallery, batch, log, tally);
+    StoreAndLogBatch(gallery, batch, log, tally, Image_Dir);
     k += n;
   }
   PrintProgress(console, dispatched, image_total, SecondsSince(start), tally.m_errors);

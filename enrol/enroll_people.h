@@ -98,17 +98,23 @@ class ZR_EnrolTally {
 
   // Files the failure under its message, opening a group for a new one.
   void AddFailure(const EnrollError& failure);
+  // Logs the failure as message + ": " + relative name, counts it and files it.
+  void LogFailure(std::ostream& log, const EnrollError& failure);
 };
 
 // Writes one finished batch into the gallery as one transaction: people, then images when the
 // people went in, then each plug-in's templates when both did, then the commit. A template table
-// that refuses its rows logs "AddToFRTable Failed (" + name + ")" (+ ": " + the gallery's text)
-// and keeps the batch. Then logs the batch record by record: stored, every error as message +
-// ": " + relative name (counted, filed for copying) and the successes added; not stored, every
-// image path + " Gallery Failed AddToPeopleTable Failed" (begin or people failed) or
-// "... AddToImagesTable Failed" (images or commit failed), each counted as an error.
+// that refuses its rows logs "AddToFRTable Failed (" + name + ")" (+ ": " + the gallery's text),
+// uncounted, and keeps the batch without that table's rows. Then logs the batch record by record:
+// stored, every error as message + ": " + relative name (counted, filed for copying), then for
+// each refused table in plug-in order, each enrolled image whose template was to go into it, in
+// image order, as "Failed to store template (" + name + ")" in the same way (the image stays
+// enrolled; its name relative to image_folder, the whole path when that is empty), and the
+// successes added; not stored, every image path + " Gallery Failed AddToPeopleTable Failed"
+// (begin or people failed) or "... AddToImagesTable Failed" (images or commit failed), each
+// counted as an error.
 void StoreAndLogBatch(ZR_SQliteGallery& gallery, ZR_List<ZR_AddPersonFRT>& batch, std::ostream& log,
-                      ZR_EnrolTally& tally);
+                      ZR_EnrolTally& tally, const ZR_String& image_folder = ZR_String());
 
 // Copies every filed failure from its full path to copy_folder + message + "/" +
 // FlattenPath(relative name) without a leading '/', creating each message folder; copy_folder

@@ -199,10 +199,8 @@ bool ZR_SQliteGallery::AddToFRTable(ZR_List<ZR_AddPersonFRT>& batch, const char*
     const uint32_t n = person.m_face_jpegs.m_count;
     for (uint32_t j = 0; j < n && j < person.m_template_sets.m_count; ++j) {
       const FRpluginTemplateSet& set = person.m_template_sets[j];
-      const int32_t k = set.m_names.Find(table);
-      if (k < 0 || uint32_t(k) >= set.m_status.m_count || uint32_t(k) >= set.m_templates.m_count ||
-          set.m_status[uint32_t(k)] != ZR_TEMPLATE_MADE)
-        continue;
+      const int32_t k = set.EntryToStore(table);
+      if (k < 0) continue;
       const bool has_id = int64_t(j) <= int64_t(person.m_image_ids.m_hi) &&
                           int64_t(j) >= int64_t(person.m_image_ids.m_lo);
       insert.BindInt(1, has_id ? person.m_image_ids[int32_t(j)] : -1);

@@ -153,6 +153,8 @@ ZR_List<ZR_AddPersonFRT> Batch() {
   }
   a.m_best_image = 1;
   a.m_successes = 2;
+  a.m_enrolled_images.Add(0);
+  a.m_enrolled_images.Add(1);
   for (const char* path : {"/i/00001_fa.jpg", "/i/00001_fb.jpg", "/i/00001_fc.jpg"})
     a.m_image_names.Add(path);
   a.m_errors.Add(Failure("Failed template generation (Gamma)", "/00001_fa.jpg", "/i/00001_fa.jpg"));
@@ -207,8 +209,12 @@ TEST(EnrollPeopleBatch, StoresTheBatchAsOneUnitAndLogsIt) {
        images_failed, 4, 0, 0, 0, 0, 0},
       {"templates refused",
        "CREATE TRIGGER t BEFORE INSERT ON Alpha BEGIN SELECT RAISE(ABORT,'x'); END;",
-       "AddToFRTable Failed (Alpha): Alpha AddToFRTable() Step Error: x\n" + stored_log, 3, 2, 3, 1,
-       2, 0},
+       Lines({"AddToFRTable Failed (Alpha): Alpha AddToFRTable() Step Error: x",
+              "Failed template generation (Gamma): /00001_fa.jpg",
+              " Failed to find face: /00001_fc.jpg",
+              "Failed to store template (Alpha): /00001_fa.jpg",
+              "Failed to store template (Alpha): /00001_fb.jpg", "Failed to load: /00002_fa.jpg"}),
+       5, 2, 4, 1, 2, 0},
       // A deferred foreign key is checked only at the commit, which then fails.
       {"commit failed",
        "CREATE TABLE trap(x INTEGER REFERENCES images(image_id) DEFERRABLE INITIALLY DEFERRED);"
@@ -228,7 +234,7 @@ TEST(EnrollPeopleBatch, StoresTheBatchAsOneUnitAndLogsIt) {
     tally.m_errors = 10;  // the counts run on from earlier batches
     tally.m_successes = 5;
     std::ostringstream log;
-    StoreAndLogBatch(gallery, batch, log, tally);
+    StoreAndLogBatch(gallery, batch, log, tally, "/i");
     EXPECT_EQ(c.log, log.str()) << c.what;
     EXPECT_EQ(10 + c.errors, tally.m_errors) << c.what;
     EXPECT_EQ(5 + c.successes, tally.m_successes) << c.what;
@@ -241,9 +247,84 @@ TEST(EnrollPeopleBatch, StoresTheBatchAsOneUnitAndLogsIt) {
     ZR_List<ZR_AddPersonFRT> next = Batch();
     ZR_EnrolTally next_tally;
     std::ostringstream next_log;
-    StoreAndLogBatch(gallery, next, next_log, next_tally);
+    StoreAndLogBatch(gallery, next, next_log, next_tally, "/i");
     EXPECT_EQ(stored_log, next_log.str()) << c.what;
   }
+}
+
+// Two tables refuse their rows, each in its own way: every enrolled image whose template was to go
+// into one of them is a failure of its own, after the record's errors, table by table in plug-in
+// order, then image by image, named by its own path even where an earlier image did not enrol.
+// The images stay enrolled.
+TEST(EnrollPeopleBatch, TemplatesATableRefusedAreFailuresOfTheirImages) {
+  ZR_DataFolder data;
+  data.AddPlugin(ZR_TEST_PLUGIN_ALPHA, "Alpha.so");
+  data.AddPlugin(ZR_TEST_PLUGIN_BETA, "Beta.so");
+  ZR_SQliteGallery gallery;
+  ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str())) << gallery.m_error.m_text;
+  ASSERT_TRUE(ZR_Exec(data.Gallery(),
+                      "CREATE TRIGGER a BEFORE INSERT ON Alpha BEGIN SELECT RAISE(IGNORE); END;"
+                      "CREATE TRIGGER b BEFORE INSERT ON Beta WHEN NEW.name_i = '2' BEGIN "
+                      "SELECT RAISE(ABORT,'no'); END;"));
+  // Person 1: image a failed to load, b and c enrolled, c's Alpha template failed; person 2: one
+  // enrolled image. Statuses per enrolled image: Alpha, Beta.
+  const struct {
+    const char* name;
+    std::vector<const char*> images;
+    std::vector<int32_t> enrolled;
+    std::vector<std::vector<int32_t>> status;
+  } people[] = {{"1", {"00001_a", "00001_b", "00001_c"}, {1, 2}, {{1, 1}, {0, 1}}},
+                {"2", {"00002_a"}, {0}, {{1, 1}}}};
+  ZR_List<ZR_AddPersonFRT> batch;
+  for (const auto& p : people) {
+    ZR_AddPersonFRT person;
+    person.m_name = p.name;
+    for (const char* image : p.images)
+      person.m_image_names.Add((std::string("/i/") + image + ".jpg").c_str());
+    for (size_t j = 0; j < p.enrolled.size(); ++j) {
+      person.m_thumbnails.Add(ZR_Bytes("thumb"));
+      person.m_face_jpegs.Add(ZR_Bytes("jpeg"));
+      person.m_landmark_blobs.Add(ZR_Bytes("amod"));
+      FRpluginTemplateSet set;
+      const char* const tables[] = {"Alpha", "Beta"};
+      for (size_t k = 0; k < 2; ++k) {
+        set.m_names.Add(tables[k]);
+        set.m_templates.Add(ZR_Bytes(p.status[j][k] == ZR_TEMPLATE_MADE ? "t" : ""));
+        set.m_status.Add(p.status[j][k]);
+      }
+      person.m_template_sets.Add(set);
+      person.m_enrolled_images.Add(p.enrolled[j]);
+      ++person.m_successes;
+    }
+    batch.Add(person);
+  }
+  batch[0].m_errors.Add(Failure("Failed to load", "/00001_a.jpg", "/i/00001_a.jpg"));
+  batch[0].m_errors.Add(
+      Failure("Failed template generation (Alpha)", "/00001_c.jpg", "/i/00001_c.jpg"));
+
+  ZR_EnrolTally tally;
+  std::ostringstream log;
+  StoreAndLogBatch(gallery, batch, log, tally, "/i");
+  EXPECT_EQ(
+      Lines({"AddToFRTable Failed (Alpha): Alpha AddToFRTable() no row written",
+             "AddToFRTable Failed (Beta): Beta AddToFRTable() Step Error: no",
+             "Failed to load: /00001_a.jpg", "Failed template generation (Alpha): /00001_c.jpg",
+             "Failed to store template (Alpha): /00001_b.jpg",
+             "Failed to store template (Beta): /00001_b.jpg",
+             "Failed to store template (Beta): /00001_c.jpg",
+             "Failed to store template (Alpha): /00002_a.jpg",
+             "Failed to store template (Beta): /00002_a.jpg"}),
+      log.str());
+  EXPECT_EQ(7u, tally.m_errors);
+  EXPECT_EQ(3u, tally.m_successes);
+  EXPECT_EQ(3u, ZR_Query(data.Gallery(), "SELECT * FROM images;").size());
+  for (const char* table : {"Alpha", "Beta"})
+    EXPECT_EQ(0u, ZR_Query(data.Gallery(), std::string("SELECT * FROM ") + table).size()) << table;
+  // Filed for copying from their full paths.
+  ASSERT_EQ(4u, tally.m_messages.m_count);
+  EXPECT_STREQ("Failed to store template (Beta)", tally.m_messages[3].m_text);
+  ASSERT_EQ(3u, tally.m_failures[3].m_count);
+  EXPECT_STREQ("/i/00001_c.jpg", tally.m_failures[3][1].m_path.m_text);
 }
 
 }  // namespace
