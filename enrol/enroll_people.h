@@ -4,6 +4,7 @@
 #ifndef ENROL_ENROLL_PEOPLE_H
 #define ENROL_ENROLL_PEOPLE_H
 
+#include <chrono>
 #include <cstdint>
 #include <ostream>
 
@@ -115,6 +116,19 @@ class ZR_EnrolTally {
 // counted as an error.
 void StoreAndLogBatch(ZR_SQliteGallery& gallery, ZR_List<ZR_AddPersonFRT>& batch, std::ostream& log,
                       ZR_EnrolTally& tally, const ZR_String& image_folder = ZR_String());
+
+// The batch loop of EnrollPeople on workers (at least one, each initialised and given Image_Dir):
+// people in list order, ZR_PEOPLE_PER_THREAD per worker per batch, the progress line before each
+// batch (its elapsed time since start) and once after the last, ended by a line feed; each batch
+// run by RunBatchQueue, then stored and logged by StoreAndLogBatch into tally. After a failed wait
+// no further batch runs: every image of each later person is logged, in person order, as
+// "Failed to enroll (wait failed): " + its name relative to Image_Dir, counted and filed for
+// copying, so that every image of people is stored or named in an error line. Returns the number
+// of images handed to the workers (those of the people of the batches run).
+uint32_t EnrollBatches(const ZR_Array<EnrollThread*>& workers, const ZR_List<ZR_PersonList>& people,
+                       ZR_SQliteGallery& gallery, uint32_t image_total, const ZR_String& Image_Dir,
+                       std::chrono::steady_clock::time_point start, std::ostream& log,
+                       std::ostream& console, ZR_EnrolTally& tally);
 
 // Copies every filed failure from its full path to copy_folder + message + "/" +
 // FlattenPath(relative name) without a leading '/', creating each message folder; copy_folder

@@ -1,6 +1,7 @@
 // tests/enrol/enroll_batch_test.cpp: the driver's texts (progress line, time remaining, flattened
-// names), the wait for more events than one platform wait takes, storing and logging one batch
-// of hand-built records as a single gallery unit, and the copies of the failed images.
+// names), the wait for more events than one platform wait takes, the batch loop after a failed
+// wait, storing and logging one batch of hand-built records as a single gallery unit, and the
+// copies of the failed images.
 #include "enrol/enroll_people.h"
 
 #include <gtest/gtest.h>
@@ -8,14 +9,17 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "enrol/enroll_thread.h"
 #include "enrol/zr_sqlite_gallery.h"
 #include "tests/enrol/gallery_fixture.h"
+#include "tests/enrol/program_run.h"
 
 namespace fs = std::filesystem;
 
@@ -89,6 +93,54 @@ TEST(EnrollPeopleThreads, WaitForAllEventsCoversMoreThanOnePlatformWait) {
   }
   // A closed handle fails the wait instead of blocking.
   EXPECT_FALSE(WaitForAllEvents(events.data(), 1));
+}
+
+// A wait that fails in the first batch stops the run there, and the people after that batch are
+// named all the same: every image of the run is in an error line, in person order, counted and
+// filed for copying, while the images handed to workers are only those of the batch that ran.
+TEST(EnrollPeopleThreads, AFailedWaitNamesEveryImageOfThePeopleAfterIt) {
+  ZR_DataFolder data;
+  ZR_SQliteGallery gallery;
+  ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str()));
+  EnrollThread worker;
+  ZR_CloseEvent(worker.runEvent);  // its thread leaves at once
+  ZR_CloseEvent(worker.finEvent);  // the wait fails
+  ZR_Array<EnrollThread*> workers;
+  workers.Resize(1);
+  workers[0] = &worker;
+  // Twelve people of one image fill the one worker's first batch; then come people of two, no
+  // and one image.
+  ZR_List<ZR_PersonList> people;
+  std::vector<std::string> expected = {"WaitForRound() Error! wait failed with error 6"};
+  for (int p = 1; p <= 15; ++p) {
+    ZR_PersonList person;
+    person.m_id = p;
+    person.m_name = ZR_String(p);
+    for (int i = 0; i < (p == 13 ? 2 : p == 14 ? 0 : 1); ++i) {
+      char name[32];
+      std::snprintf(name, sizeof name, "/%05d_%c.jpg", p, 'a' + i);
+      person.m_images.Add((std::string("/pics") + name).c_str());
+      expected.push_back(std::string("Failed to enroll (wait failed): ") + name);
+    }
+    people.Add(person);
+  }
+  ZR_EnrolTally tally;
+  std::ostringstream log, console;
+  EXPECT_EQ(12u, EnrollBatches(workers, people, gallery, 15, "/pics",
+                               std::chrono::steady_clock::now(), log, console, tally));
+  EXPECT_EQ(expected, ZR_Pieces(log.str()));
+  EXPECT_EQ(15u, tally.m_errors);
+  ASSERT_EQ(1u, tally.m_messages.m_count);
+  ASSERT_EQ(15u, tally.m_failures[0].m_count);
+  EXPECT_STREQ("/pics/00013_b.jpg", tally.m_failures[0][13].m_path.m_text);
+  // One batch ran: a progress line before it and one at the end, which counts every error and
+  // is ended by a line feed.
+  const std::vector<std::string> lines = ZR_Pieces(console.str());
+  ASSERT_EQ(4u, lines.size());
+  EXPECT_EQ("0|15) 0 errors    ", lines[0]);
+  EXPECT_EQ(expected[0], lines[1]);
+  EXPECT_EQ(0u, lines[2].find("12|15) 15 errors ")) << lines[2];
+  EXPECT_EQ("", lines[3]);
 }
 
 EnrollError Failure(const char* message, const char* image, const std::string& path) {
