@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/zr_system_probe.h"
+#include "enrol/enroll_image_steps.h"
 #include "enrol/enroll_thread.h"
 #include "enrol/pixel_budget.h"
 #include "enrol/zr_sqlite_gallery.h"
@@ -86,6 +87,21 @@ float SecondsSince(std::chrono::steady_clock::time_point start) {
   return static_cast<float>(static_cast<double>(ns) * 0.001 * 1e-6);
 }
 
+// Logs every image of people[first..] as never run, in person order, as RunBatchQueue fails a
+// batch's unclaimed images.
+void FailPeopleNotRun(const ZR_List<ZR_PersonList>& people, uint32_t first,
+                      const ZR_String& Image_Dir, std::ostream& log, ZR_EnrolTally& tally) {
+  EnrollError failure;
+  failure.m_message = kNotRunMessage;
+  for (uint32_t k = first; k < people.m_count; ++k) {
+    for (uint32_t i = 0; i < people[k].m_images.m_count; ++i) {
+      failure.m_path = people[k].m_images[i];
+      failure.m_image = GetRelativeImageName(failure.m_path, Image_Dir);
+      tally.LogFailure(log, failure);
+    }
+  }
+}
+
 // The four closing items of the run on one stream.
 void PrintTotals(std::ostream& stream, ZR_SQliteGallery& gallery, uint32_t dispatched,
                  uint32_t successes, float seconds, float rate) {
@@ -135,6 +151,37 @@ bool RunBatchQueue(const ZR_Array<EnrollThread*>& workers, EnrollQueue& queue,
   return finished;
 }
 
+uint32_t EnrollBatches(const ZR_Array<EnrollThread*>& workers, const ZR_List<ZR_PersonList>& people,
+                       ZR_SQliteGallery& gallery, uint32_t image_total, const ZR_String& Image_Dir,
+                       std::chrono::steady_clock::time_point start, std::ostream& log,
+                       std::ostream& console, ZR_EnrolTally& tally) {
+  const uint32_t batch_size = ZR_PEOPLE_PER_THREAD * workers.m_count;
+  uint32_t dispatched = 0;
+  uint32_t k = 0;
+  for (bool stopped = false; k < people.m_count && !stopped;) {
+    const uint32_t left = people.m_count - k;
+    const uint32_t n = left < batch_size ? left : batch_size;
+    PrintProgress(console, dispatched, image_total, SecondsSince(start), tally.m_errors);
+    // Every record exists before any worker runs: the list never moves an element as it grows,
+    // but the workers must not see it grow.
+    ZR_List<ZR_AddPersonFRT> batch(batch_size);
+    for (uint32_t i = 0; i < n; ++i) {
+      batch.Add(ZR_AddPersonFRT());
+      dispatched += people[k + i].m_images.m_count;
+    }
+    EnrollQueue queue(people, k, n, batch);
+    stopped = !RunBatchQueue(workers, queue, Image_Dir, log, console);
+    StoreAndLogBatch(gallery, batch, log, tally, Image_Dir);
+    k += n;
+  }
+  // The workers are stopped for good after a failed wait; the people no batch reached are named
+  // all the same, so that every image the run announced is stored or in an error line.
+  FailPeopleNotRun(people, k, Image_Dir, log, tally);
+  PrintProgress(console, dispatched, image_total, SecondsSince(start), tally.m_errors);
+  console << std::endl;
+  return dispatched;
+}
+
 void EnrollPeople(const ZR_String& Data_Dir, std::ostream& log, ZR_List<ZR_PersonList>& people,
                   ZR_LandmarkFitter& fitter, ZR_SQliteGallery& gallery, uint32_t image_total,
                   const ZR_String& Image_Dir, const ZR_String& stamp) {
@@ -170,28 +217,9 @@ void EnrollPeople(const ZR_String& Data_Dir, std::ostream& log, ZR_List<ZR_Perso
   }
 
   const auto start = std::chrono::steady_clock::now();
-  const uint32_t batch_size = ZR_PEOPLE_PER_THREAD * u;
-  uint32_t dispatched = 0;
   ZR_EnrolTally tally;
-  bool stopped = false;
-  for (uint32_t k = 0; k < people.m_count && !stopped;) {
-    const uint32_t left = people.m_count - k;
-    const uint32_t n = left < batch_size ? left : batch_size;
-    PrintProgress(console, dispatched, image_total, SecondsSince(start), tally.m_errors);
-    // Every record exists before any worker runs: the list never moves an element as it grows,
-    // but the workers must not see it grow.
-    ZR_List<ZR_AddPersonFRT> batch(batch_size);
-    for (uint32_t i = 0; i < n; ++i) {
-      batch.Add(ZR_AddPersonFRT());
-      dispatched += people[k + i].m_images.m_count;
-    }
-    EnrollQueue queue(people, k, n, batch);
-    stopped = !RunBatchQueue(workers.All(), queue, Image_Dir, log, console);
-    StoreAndLogBatch(gallery, batch, log, tally);
-    k += n;
-  }
-  PrintProgress(console, dispatched, image_total, SecondsSince(start), tally.m_errors);
-  console << std::endl;
+  const uint32_t dispatched = EnrollBatches(workers.All(), people, gallery, image_total, Image_Dir,
+                                            start, log, console, tally);
 
   const float seconds = SecondsSince(start);
   const float rate = seconds > 0.0f ? static_cast<float>(dispatched) / seconds : 0.0f;

@@ -4,6 +4,7 @@
 #ifndef ENROL_ENROLL_PEOPLE_H
 #define ENROL_ENROLL_PEOPLE_H
 
+#include <chrono>
 #include <cstdint>
 #include <ostream>
 
@@ -98,17 +99,36 @@ class ZR_EnrolTally {
 
   // Files the failure under its message, opening a group for a new one.
   void AddFailure(const EnrollError& failure);
+  // Logs the failure as message + ": " + relative name, counts it and files it.
+  void LogFailure(std::ostream& log, const EnrollError& failure);
 };
 
 // Writes one finished batch into the gallery as one transaction: people, then images when the
 // people went in, then each plug-in's templates when both did, then the commit. A template table
-// that refuses its rows logs "AddToFRTable Failed (" + name + ")" (+ ": " + the gallery's text)
-// and keeps the batch. Then logs the batch record by record: stored, every error as message +
-// ": " + relative name (counted, filed for copying) and the successes added; not stored, every
-// image path + " Gallery Failed AddToPeopleTable Failed" (begin or people failed) or
-// "... AddToImagesTable Failed" (images or commit failed), each counted as an error.
+// that refuses its rows logs "AddToFRTable Failed (" + name + ")" (+ ": " + the gallery's text),
+// uncounted, and keeps the batch without that table's rows. Then logs the batch record by record:
+// stored, every error as message + ": " + relative name (counted, filed for copying), then for
+// each refused table in plug-in order, each enrolled image whose template was to go into it, in
+// image order, as "Failed to store template (" + name + ")" in the same way (the image stays
+// enrolled; its name relative to image_folder, the whole path when that is empty), and the
+// successes added; not stored, every image path + " Gallery Failed AddToPeopleTable Failed"
+// (begin or people failed) or "... AddToImagesTable Failed" (images or commit failed), each
+// counted as an error.
 void StoreAndLogBatch(ZR_SQliteGallery& gallery, ZR_List<ZR_AddPersonFRT>& batch, std::ostream& log,
-                      ZR_EnrolTally& tally);
+                      ZR_EnrolTally& tally, const ZR_String& image_folder = ZR_String());
+
+// The batch loop of EnrollPeople on workers (at least one, each initialised and given Image_Dir):
+// people in list order, ZR_PEOPLE_PER_THREAD per worker per batch, the progress line before each
+// batch (its elapsed time since start) and once after the last, ended by a line feed; each batch
+// run by RunBatchQueue, then stored and logged by StoreAndLogBatch into tally. After a failed wait
+// no further batch runs: every image of each later person is logged, in person order, as
+// "Failed to enroll (wait failed): " + its name relative to Image_Dir, counted and filed for
+// copying, so that every image of people is stored or named in an error line. Returns the number
+// of images handed to the workers (those of the people of the batches run).
+uint32_t EnrollBatches(const ZR_Array<EnrollThread*>& workers, const ZR_List<ZR_PersonList>& people,
+                       ZR_SQliteGallery& gallery, uint32_t image_total, const ZR_String& Image_Dir,
+                       std::chrono::steady_clock::time_point start, std::ostream& log,
+                       std::ostream& console, ZR_EnrolTally& tally);
 
 // Copies every filed failure from its full path to copy_folder + message + "/" +
 // FlattenPath(relative name) without a leading '/', creating each message folder; copy_folder

@@ -17,6 +17,7 @@ void AssemblePersonRecord(const ZR_PersonList& person, ImageOutcome* outcomes,
   record.m_face_jpegs.Clear();
   record.m_landmark_blobs.Clear();
   record.m_template_sets.Clear();
+  record.m_enrolled_images.Clear();
   record.m_best_image = -1;
   record.m_person_id = person.m_id;
   record.m_name = person.m_name;
@@ -33,6 +34,7 @@ void AssemblePersonRecord(const ZR_PersonList& person, ImageOutcome* outcomes,
         ChooseMoreFrontal(image.m_pose_length, int32_t(record.m_thumbnails.m_count) - 1,
                           best_length, record.m_best_image);
       record.m_template_sets.Add(image.m_templates);
+      record.m_enrolled_images.Add(int32_t(i));
     }
     for (uint32_t e = 0; e < image.m_errors.m_count; ++e) record.m_errors.Add(image.m_errors[e]);
     image = ImageOutcome();

@@ -32,10 +32,10 @@ struct ImageOutcome {
 
 // Fills record from person and the outcomes of its images, outcomes[i] being image i's, exactly
 // as enrolling the images one after the other into it would: the errors in image order, one
-// success, three blobs and a template set per enrolled image, and the best image chosen by
-// ChooseMoreFrontal over the posed enrolled images in image order. The record's blob and
-// template lists and best image are reset first; errors and successes are added to. The outcomes
-// are emptied as they are taken, so a batch holds each image's blobs once.
+// success, three blobs, a template set and its index i per enrolled image, and the best image
+// chosen by ChooseMoreFrontal over the posed enrolled images in image order. The record's blob,
+// template and enrolled-image lists and best image are reset first; errors and successes are
+// added to. The outcomes are emptied as they are taken, so a batch holds each image's blobs once.
 void AssemblePersonRecord(const ZR_PersonList& person, ImageOutcome* outcomes,
                           ZR_AddPersonFRT& record);
 

@@ -44,14 +44,23 @@ class FRpluginTemplateSet {
   FRpluginTemplateSet() = default;
   FRpluginTemplateSet(const FRpluginTemplateSet& other) = default;
   FRpluginTemplateSet& operator=(const FRpluginTemplateSet& other) = default;
+
+  // The entry whose template goes into table name: the first entry of that name, when its
+  // status is ZR_TEMPLATE_MADE and it has a template slot; else -1.
+  int32_t EntryToStore(const ZR_String& name) const {
+    const int32_t k = m_names.Find(name);
+    if (k < 0 || uint32_t(k) >= m_status.m_count || uint32_t(k) >= m_templates.m_count) return -1;
+    return m_status[uint32_t(k)] == ZR_TEMPLATE_MADE ? k : -1;
+  }
 };
 
 // ZR_AddPersonFRT: one person's result. Empty: person id -1, best image -1, successes 0, every
 //   text and list empty (lists grow by 4), image ids empty (0..-1).
-//   Invariants: m_thumbnails, m_face_jpegs, m_landmark_blobs and m_template_sets hold one entry
-//     per enrolled image, entry j of each for the j-th enrolled image, and m_successes is their
-//     count; m_best_image is -1 or an index below the thumbnail count. Once the gallery stored
-//     the images, m_image_ids[j] is the images row of image j (-1 where a row failed).
+//   Invariants: m_thumbnails, m_face_jpegs, m_landmark_blobs, m_template_sets and
+//     m_enrolled_images hold one entry per enrolled image, entry j of each for the j-th enrolled
+//     image, and m_successes is their count; m_best_image is -1 or an index below the thumbnail
+//     count. Once the gallery stored the images, m_image_ids[j] is the images row of image j (-1
+//     where a row failed).
 //   Threads: written by one worker while it runs, read by the main thread after it finished.
 class ZR_AddPersonFRT {
  public:
@@ -66,6 +75,7 @@ class ZR_AddPersonFRT {
   int32_t m_successes;                                // images enrolled
   ZR_List<FRpluginTemplateSet> m_template_sets;       // one per enrolled image
   ZR_Array<int32_t> m_image_ids;                      // images row id per enrolled image
+  ZR_List<int32_t> m_enrolled_images;                 // m_image_names index per enrolled image
 
   ZR_AddPersonFRT() : m_person_id(-1), m_best_image(-1), m_successes(0) {}
   // Member by member in declaration order; each member's own assignment leaves a

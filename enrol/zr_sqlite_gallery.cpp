@@ -79,23 +79,28 @@ bool ForEachRow(sqlite3* db, const std::string& sql, Row row, ZR_String& err) {
 // "INT PRIMARY KEY" and WITHOUT ROWID tables all keep their key in an index of origin 'pk'
 // instead, which is what is looked for. Then every column of needed must be there (names
 // compare ignoring case, as SQLite's do) and every other column must take a row without a
-// value: allow NULL or have a default. True when table does not exist or suits the inserts;
-// otherwise false with err := "OpenDB() table " + table + " key " + key + " is not its INTEGER
-// PRIMARY KEY", "OpenDB() table " + table + " lacks column " + column, or "OpenDB() table " +
-// table + " column " + column + " needs a value the inserts do not give", in that order.
+// value: allow NULL or have a default. A column of needed named blob (when not null) must take
+// a blob: only a STRICT table refuses one, unless the column is declared BLOB or ANY. True when
+// table does not exist or suits the inserts; otherwise false with err := "OpenDB() table " +
+// table + " key " + key + " is not its INTEGER PRIMARY KEY", "OpenDB() table " + table + " lacks
+// column " + column, "OpenDB() table " + table + " column " + column + " needs a value the
+// inserts do not give", or "OpenDB() table " + table + " column " + blob + " does not take a
+// BLOB", in that order.
 bool SuitsInserts(sqlite3* db, const char* table, const char* key,
-                  std::initializer_list<const char*> needed, ZR_String& err) {
+                  std::initializer_list<const char*> needed, const char* blob, ZR_String& err) {
   uint32_t columns = 0, key_columns = 0;
   bool integer_key = false;
   std::vector<bool> found(needed.size(), false);
   std::string demanding;  // the first other column that must be given a value
+  bool typed_blob = false;  // blob's declared type is neither BLOB nor ANY
   const auto column = [&](sqlite3_stmt* statement) {
     ++columns;
     const char* name = ColumnText(statement, 1);
+    const char* type = ColumnText(statement, 2);
     const bool in_key = sqlite3_column_int(statement, 5) != 0;
     if (in_key) ++key_columns;
     if (ZR_EqualsIgnoringCase(name, key)) {
-      integer_key = in_key && ZR_EqualsIgnoringCase(ColumnText(statement, 2), "INTEGER");
+      integer_key = in_key && ZR_EqualsIgnoringCase(type, "INTEGER");
       return;
     }
     size_t k = 0;
@@ -105,6 +110,8 @@ bool SuitsInserts(sqlite3* db, const char* table, const char* key,
     }
     if (k < needed.size()) {
       found[k] = true;
+      if (blob != nullptr && ZR_EqualsIgnoringCase(name, blob))
+        typed_blob = !ZR_EqualsIgnoringCase(type, "BLOB") && !ZR_EqualsIgnoringCase(type, "ANY");
       return;
     }
     const bool not_null = sqlite3_column_int(statement, 3) != 0;
@@ -130,9 +137,21 @@ bool SuitsInserts(sqlite3* db, const char* table, const char* key,
       return false;
     }
   }
-  if (demanding.empty()) return true;
-  err = ZR_String("OpenDB() table ") + table + " column " + demanding.c_str() +
-        " needs a value the inserts do not give";
+  if (!demanding.empty()) {
+    err = ZR_String("OpenDB() table ") + table + " column " + demanding.c_str() +
+          " needs a value the inserts do not give";
+    return false;
+  }
+  if (!typed_blob) return true;
+  // An ordinary table stores a blob whatever the column's type; a STRICT one fails every row.
+  // PRAGMA table_list came with STRICT tables (SQLite 3.37); an older library lists nothing.
+  bool strict = false;
+  const auto listed = [&](sqlite3_stmt* statement) {
+    strict = strict || sqlite3_column_int(statement, 5) != 0;
+  };
+  if (!ForEachRow(db, std::string("PRAGMA table_list(") + table + ");", listed, err)) return false;
+  if (!strict) return true;
+  err = ZR_String("OpenDB() table ") + table + " column " + blob + " does not take a BLOB";
   return false;
 }
 
@@ -200,9 +219,9 @@ bool ZR_SQliteGallery::OpenDB(const char* path) {
     Print(*m_console, ZR_String("sqlite3_threadsafe() = ") + ZR_String(sqlite3_threadsafe()));
   // Every table already there is checked before any is made, so that a refused gallery is left
   // as it was; the tables are then made in one transaction, so that a failure leaves none.
-  if (!SuitsInserts(m_db, "people", "person_id", {"name_id", "thumb_id"}, m_error) ||
+  if (!SuitsInserts(m_db, "people", "person_id", {"name_id", "thumb_id"}, nullptr, m_error) ||
       !SuitsInserts(m_db, "images", "image_id", {"person", "name", "jpeg", "amod", "thumb"},
-                    m_error)) {
+                    nullptr, m_error)) {
     if (m_verbose) Print(*m_console, m_error);
     return false;
   }
@@ -214,7 +233,8 @@ bool ZR_SQliteGallery::OpenDB(const char* path) {
   for (uint32_t i = 0; i < m_plugins.m_count; ++i) {
     const char* name = m_plugins[i]->m_name.m_text;
     if (!ZR_IsUsableTableName(name)) continue;  // CreateFRtable refuses it below
-    if (SuitsInserts(m_db, name, "fr_id", {"image", "person_i", "name_i", "template"}, m_error))
+    if (SuitsInserts(m_db, name, "fr_id", {"image", "person_i", "name_i", "template"}, "template",
+                     m_error))
       continue;
     failures += m_error;
     failures += "\n";

@@ -61,8 +61,10 @@ class ZR_SQliteGallery {
   //     column " + column when it has not every column the inserts write, or "OpenDB() table "
   //     + table + " column " + column + " needs a value the inserts do not give" for an extra
   //     NOT NULL column without a default;
-  //   the same texts for every existing template table (key fr_id), each + "\n" (left open,
-  //     every plug-in kept);
+  //   the same texts for every existing template table (key fr_id), and "OpenDB() table " +
+  //     table + " column template does not take a BLOB" for a STRICT one whose template column
+  //     is neither BLOB nor ANY (it would refuse every template), each + "\n" (left open, every
+  //     plug-in kept);
   //   CreateTables' text, or each failed CreateFRtable text + "\n" (left open, every plug-in
   //     kept), or "OpenDB() SQL error: " + message when the transaction does not begin or end.
   // Every failure leaves the file's tables and rows as they were.
@@ -97,7 +99,8 @@ class ZR_SQliteGallery {
   // "<op>() no people" (an empty batch), "<op>() Prepare Error: " + message, "<op>() SQL error: "
   // + message when BEGIN or END fails (END failing rolls back), and for the first row that
   // failed "<op>() Step Error: " + message, "<op>() Bind Error: " + message (a value SQLite
-  // refuses) or "<op>() Error! row id past 32 bits: " + id.
+  // refuses), "<op>() no row written" (the statement completed without inserting, as a trigger's
+  // RAISE(IGNORE) or ON CONFLICT IGNORE make it) or "<op>() Error! row id past 32 bits: " + id.
   // Row ids are written into the records as they are made and not reset on failure.
   //
   // One people row per record with a face JPEG: name, and the thumbnail of the best image (of

@@ -1,6 +1,7 @@
 // enrol/zr_sqlite_gallery_inserts.cpp: the three batch inserts. Each runs one prepared statement
 // over its rows inside one transaction, or inside a savepoint when BeginBatch opened an outer
-// transaction, stops at the first row that fails and rolls the rows back, naming that row's cause.
+// transaction, stops at the first row that fails or is not written and rolls the rows back,
+// naming that row's cause.
 // A full disk or an I/O error makes SQLite roll back the whole outer transaction by itself: a
 // later row would then be committed on its own, so no row is stepped after a failure. Blobs and
 // texts are bound without copies: the batch outlives the statement.
@@ -56,13 +57,19 @@ class BatchInsert {
       Check(sqlite3_bind_blob64(m_statement, index, blob->Block(), blob->m_count, SQLITE_STATIC));
   }
 
-  // Writes the bound row. True with its row id; false marks the operation failed. A row id past
-  // the 32-bit fields of the records counts as a failure, so no link can be cut short. Once a
-  // row has failed no later row is stepped.
+  // Writes the bound row. True with its row id; false marks the operation failed. A statement
+  // that completes without inserting (a trigger's RAISE(IGNORE), ON CONFLICT IGNORE) leaves the
+  // last row id at the previous row's, which would link later rows to the wrong person, so it
+  // fails too. A row id past the 32-bit fields of the records counts as a failure, so no link
+  // can be cut short. Once a row has failed no later row is stepped.
   bool Row(int32_t& row_id) {
     bool written = false;
     if (!m_bind_failed && !m_failed) {
-      if (sqlite3_step(m_statement) == SQLITE_DONE) {
+      if (sqlite3_step(m_statement) != SQLITE_DONE) {
+        Fail(std::string(" Step Error: ") + sqlite3_errmsg(m_db));
+      } else if (sqlite3_changes(m_db) != 1) {
+        Fail(" no row written");
+      } else {
         const sqlite3_int64 id = sqlite3_last_insert_rowid(m_db);
         written =
             id >= std::numeric_limits<int32_t>::min() && id <= std::numeric_limits<int32_t>::max();
@@ -70,8 +77,6 @@ class BatchInsert {
           row_id = static_cast<int32_t>(id);
         else
           Fail(" Error! row id past 32 bits: " + std::to_string(id));
-      } else {
-        Fail(std::string(" Step Error: ") + sqlite3_errmsg(m_db));
       }
     }
     sqlite3_reset(m_statement);
@@ -194,10 +199,8 @@ bool ZR_SQliteGallery::AddToFRTable(ZR_List<ZR_AddPersonFRT>& batch, const char*
     const uint32_t n = person.m_face_jpegs.m_count;
     for (uint32_t j = 0; j < n && j < person.m_template_sets.m_count; ++j) {
       const FRpluginTemplateSet& set = person.m_template_sets[j];
-      const int32_t k = set.m_names.Find(table);
-      if (k < 0 || uint32_t(k) >= set.m_status.m_count || uint32_t(k) >= set.m_templates.m_count ||
-          set.m_status[uint32_t(k)] != ZR_TEMPLATE_MADE)
-        continue;
+      const int32_t k = set.EntryToStore(table);
+      if (k < 0) continue;
       const bool has_id = int64_t(j) <= int64_t(person.m_image_ids.m_hi) &&
                           int64_t(j) >= int64_t(person.m_image_ids.m_lo);
       insert.BindInt(1, has_id ? person.m_image_ids[int32_t(j)] : -1);

@@ -1,6 +1,7 @@
 // tests/enrol/enroll_batch_test.cpp: the driver's texts (progress line, time remaining, flattened
-// names), the wait for more events than one platform wait takes, storing and logging one batch
-// of hand-built records as a single gallery unit, and the copies of the failed images.
+// names), the wait for more events than one platform wait takes, the batch loop after a failed
+// wait, storing and logging one batch of hand-built records as a single gallery unit, and the
+// copies of the failed images.
 #include "enrol/enroll_people.h"
 
 #include <gtest/gtest.h>
@@ -8,14 +9,17 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "enrol/enroll_thread.h"
 #include "enrol/zr_sqlite_gallery.h"
 #include "tests/enrol/gallery_fixture.h"
+#include "tests/enrol/program_run.h"
 
 namespace fs = std::filesystem;
 
@@ -91,6 +95,54 @@ TEST(EnrollPeopleThreads, WaitForAllEventsCoversMoreThanOnePlatformWait) {
   EXPECT_FALSE(WaitForAllEvents(events.data(), 1));
 }
 
+// A wait that fails in the first batch stops the run there, and the people after that batch are
+// named all the same: every image of the run is in an error line, in person order, counted and
+// filed for copying, while the images handed to workers are only those of the batch that ran.
+TEST(EnrollPeopleThreads, AFailedWaitNamesEveryImageOfThePeopleAfterIt) {
+  ZR_DataFolder data;
+  ZR_SQliteGallery gallery;
+  ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str()));
+  EnrollThread worker;
+  ZR_CloseEvent(worker.runEvent);  // its thread leaves at once
+  ZR_CloseEvent(worker.finEvent);  // the wait fails
+  ZR_Array<EnrollThread*> workers;
+  workers.Resize(1);
+  workers[0] = &worker;
+  // Twelve people of one image fill the one worker's first batch; then come people of two, no
+  // and one image.
+  ZR_List<ZR_PersonList> people;
+  std::vector<std::string> expected = {"WaitForRound() Error! wait failed with error 6"};
+  for (int p = 1; p <= 15; ++p) {
+    ZR_PersonList person;
+    person.m_id = p;
+    person.m_name = ZR_String(p);
+    for (int i = 0; i < (p == 13 ? 2 : p == 14 ? 0 : 1); ++i) {
+      char name[32];
+      std::snprintf(name, sizeof name, "/%05d_%c.jpg", p, 'a' + i);
+      person.m_images.Add((std::string("/pics") + name).c_str());
+      expected.push_back(std::string("Failed to enroll (wait failed): ") + name);
+    }
+    people.Add(person);
+  }
+  ZR_EnrolTally tally;
+  std::ostringstream log, console;
+  EXPECT_EQ(12u, EnrollBatches(workers, people, gallery, 15, "/pics",
+                               std::chrono::steady_clock::now(), log, console, tally));
+  EXPECT_EQ(expected, ZR_Pieces(log.str()));
+  EXPECT_EQ(15u, tally.m_errors);
+  ASSERT_EQ(1u, tally.m_messages.m_count);
+  ASSERT_EQ(15u, tally.m_failures[0].m_count);
+  EXPECT_STREQ("/pics/00013_b.jpg", tally.m_failures[0][13].m_path.m_text);
+  // One batch ran: a progress line before it and one at the end, which counts every error and
+  // is ended by a line feed.
+  const std::vector<std::string> lines = ZR_Pieces(console.str());
+  ASSERT_EQ(4u, lines.size());
+  EXPECT_EQ("0|15) 0 errors    ", lines[0]);
+  EXPECT_EQ(expected[0], lines[1]);
+  EXPECT_EQ(0u, lines[2].find("12|15) 15 errors ")) << lines[2];
+  EXPECT_EQ("", lines[3]);
+}
+
 EnrollError Failure(const char* message, const char* image, const std::string& path) {
   EnrollError e;
   e.m_message = message;
@@ -153,6 +205,8 @@ ZR_List<ZR_AddPersonFRT> Batch() {
   }
   a.m_best_image = 1;
   a.m_successes = 2;
+  a.m_enrolled_images.Add(0);
+  a.m_enrolled_images.Add(1);
   for (const char* path : {"/i/00001_fa.jpg", "/i/00001_fb.jpg", "/i/00001_fc.jpg"})
     a.m_image_names.Add(path);
   a.m_errors.Add(Failure("Failed template generation (Gamma)", "/00001_fa.jpg", "/i/00001_fa.jpg"));
@@ -198,13 +252,21 @@ TEST(EnrollPeopleBatch, StoresTheBatchAsOneUnitAndLogsIt) {
       {"people refused",
        "CREATE TRIGGER t BEFORE INSERT ON people BEGIN SELECT RAISE(ABORT,'x'); END;",
        people_failed, 4, 0, 0, 0, 0, 0},
+      // The insert completes without a row: no image may be filed under another row's id.
+      {"people skipped",
+       "CREATE TRIGGER t BEFORE INSERT ON people BEGIN SELECT RAISE(IGNORE); END;", people_failed,
+       4, 0, 0, 0, 0, 0},
       {"images refused",
        "CREATE TRIGGER t BEFORE INSERT ON images BEGIN SELECT RAISE(ABORT,'x'); END;",
        images_failed, 4, 0, 0, 0, 0, 0},
       {"templates refused",
        "CREATE TRIGGER t BEFORE INSERT ON Alpha BEGIN SELECT RAISE(ABORT,'x'); END;",
-       "AddToFRTable Failed (Alpha): Alpha AddToFRTable() Step Error: x\n" + stored_log, 3, 2, 3, 1,
-       2, 0},
+       Lines({"AddToFRTable Failed (Alpha): Alpha AddToFRTable() Step Error: x",
+              "Failed template generation (Gamma): /00001_fa.jpg",
+              " Failed to find face: /00001_fc.jpg",
+              "Failed to store template (Alpha): /00001_fa.jpg",
+              "Failed to store template (Alpha): /00001_fb.jpg", "Failed to load: /00002_fa.jpg"}),
+       5, 2, 4, 1, 2, 0},
       // A deferred foreign key is checked only at the commit, which then fails.
       {"commit failed",
        "CREATE TABLE trap(x INTEGER REFERENCES images(image_id) DEFERRABLE INITIALLY DEFERRED);"
@@ -224,7 +286,7 @@ TEST(EnrollPeopleBatch, StoresTheBatchAsOneUnitAndLogsIt) {
     tally.m_errors = 10;  // the counts run on from earlier batches
     tally.m_successes = 5;
     std::ostringstream log;
-    StoreAndLogBatch(gallery, batch, log, tally);
+    StoreAndLogBatch(gallery, batch, log, tally, "/i");
     EXPECT_EQ(c.log, log.str()) << c.what;
     EXPECT_EQ(10 + c.errors, tally.m_errors) << c.what;
     EXPECT_EQ(5 + c.successes, tally.m_successes) << c.what;
@@ -237,9 +299,84 @@ TEST(EnrollPeopleBatch, StoresTheBatchAsOneUnitAndLogsIt) {
     ZR_List<ZR_AddPersonFRT> next = Batch();
     ZR_EnrolTally next_tally;
     std::ostringstream next_log;
-    StoreAndLogBatch(gallery, next, next_log, next_tally);
+    StoreAndLogBatch(gallery, next, next_log, next_tally, "/i");
     EXPECT_EQ(stored_log, next_log.str()) << c.what;
   }
+}
+
+// Two tables refuse their rows, each in its own way: every enrolled image whose template was to go
+// into one of them is a failure of its own, after the record's errors, table by table in plug-in
+// order, then image by image, named by its own path even where an earlier image did not enrol.
+// The images stay enrolled.
+TEST(EnrollPeopleBatch, TemplatesATableRefusedAreFailuresOfTheirImages) {
+  ZR_DataFolder data;
+  data.AddPlugin(ZR_TEST_PLUGIN_ALPHA, "Alpha.so");
+  data.AddPlugin(ZR_TEST_PLUGIN_BETA, "Beta.so");
+  ZR_SQliteGallery gallery;
+  ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str())) << gallery.m_error.m_text;
+  ASSERT_TRUE(ZR_Exec(data.Gallery(),
+                      "CREATE TRIGGER a BEFORE INSERT ON Alpha BEGIN SELECT RAISE(IGNORE); END;"
+                      "CREATE TRIGGER b BEFORE INSERT ON Beta WHEN NEW.name_i = '2' BEGIN "
+                      "SELECT RAISE(ABORT,'no'); END;"));
+  // Person 1: image a failed to load, b and c enrolled, c's Alpha template failed; person 2: one
+  // enrolled image. Statuses per enrolled image: Alpha, Beta.
+  const struct {
+    const char* name;
+    std::vector<const char*> images;
+    std::vector<int32_t> enrolled;
+    std::vector<std::vector<int32_t>> status;
+  } people[] = {{"1", {"00001_a", "00001_b", "00001_c"}, {1, 2}, {{1, 1}, {0, 1}}},
+                {"2", {"00002_a"}, {0}, {{1, 1}}}};
+  ZR_List<ZR_AddPersonFRT> batch;
+  for (const auto& p : people) {
+    ZR_AddPersonFRT person;
+    person.m_name = p.name;
+    for (const char* image : p.images)
+      person.m_image_names.Add((std::string("/i/") + image + ".jpg").c_str());
+    for (size_t j = 0; j < p.enrolled.size(); ++j) {
+      person.m_thumbnails.Add(ZR_Bytes("thumb"));
+      person.m_face_jpegs.Add(ZR_Bytes("jpeg"));
+      person.m_landmark_blobs.Add(ZR_Bytes("amod"));
+      FRpluginTemplateSet set;
+      const char* const tables[] = {"Alpha", "Beta"};
+      for (size_t k = 0; k < 2; ++k) {
+        set.m_names.Add(tables[k]);
+        set.m_templates.Add(ZR_Bytes(p.status[j][k] == ZR_TEMPLATE_MADE ? "t" : ""));
+        set.m_status.Add(p.status[j][k]);
+      }
+      person.m_template_sets.Add(set);
+      person.m_enrolled_images.Add(p.enrolled[j]);
+      ++person.m_successes;
+    }
+    batch.Add(person);
+  }
+  batch[0].m_errors.Add(Failure("Failed to load", "/00001_a.jpg", "/i/00001_a.jpg"));
+  batch[0].m_errors.Add(
+      Failure("Failed template generation (Alpha)", "/00001_c.jpg", "/i/00001_c.jpg"));
+
+  ZR_EnrolTally tally;
+  std::ostringstream log;
+  StoreAndLogBatch(gallery, batch, log, tally, "/i");
+  EXPECT_EQ(
+      Lines({"AddToFRTable Failed (Alpha): Alpha AddToFRTable() no row written",
+             "AddToFRTable Failed (Beta): Beta AddToFRTable() Step Error: no",
+             "Failed to load: /00001_a.jpg", "Failed template generation (Alpha): /00001_c.jpg",
+             "Failed to store template (Alpha): /00001_b.jpg",
+             "Failed to store template (Beta): /00001_b.jpg",
+             "Failed to store template (Beta): /00001_c.jpg",
+             "Failed to store template (Alpha): /00002_a.jpg",
+             "Failed to store template (Beta): /00002_a.jpg"}),
+      log.str());
+  EXPECT_EQ(7u, tally.m_errors);
+  EXPECT_EQ(3u, tally.m_successes);
+  EXPECT_EQ(3u, ZR_Query(data.Gallery(), "SELECT * FROM images;").size());
+  for (const char* table : {"Alpha", "Beta"})
+    EXPECT_EQ(0u, ZR_Query(data.Gallery(), std::string("SELECT * FROM ") + table).size()) << table;
+  // Filed for copying from their full paths.
+  ASSERT_EQ(4u, tally.m_messages.m_count);
+  EXPECT_STREQ("Failed to store template (Beta)", tally.m_messages[3].m_text);
+  ASSERT_EQ(3u, tally.m_failures[3].m_count);
+  EXPECT_STREQ("/i/00001_c.jpg", tally.m_failures[3][1].m_path.m_text);
 }
 
 }  // namespace

@@ -377,6 +377,38 @@ TEST_F(QuillbeckThreads, EnrolsAFolderEndToEnd) {
   EXPECT_EQ(2u, Folders(failed).size());
 }
 
+// A template table that refuses every row: each image enrolled without its template is an error
+// of its own, logged after the person's other errors and copied, and the run does not end with
+// "No enrollment errors". The first image fails to load, so the names follow the images that
+// enrolled, not their places among the person's images.
+TEST_F(QuillbeckThreads, TemplatesATableRefusesAreErrorsOfTheirImages) {
+  const std::string photo = FacePhoto();
+  if (photo.empty()) GTEST_SKIP() << "dlib's example photos are not installed";
+  folder_.Write("I/00001_fa.jpg", "");
+  ASSERT_TRUE(WriteFaceAndMirror(photo, dir_ / "I/00001_fb.jpg", dir_ / "I/00001_fc.jpg"));
+  AddPlugin(ZR_TEST_PLUGIN_ALPHA, "Alpha.so");
+  ASSERT_TRUE(ZR_Exec(Gallery(),
+                      "CREATE TABLE Alpha(fr_id INTEGER PRIMARY KEY, image INTEGER, person_i "
+                      "INTEGER, name_i TEXT, template BLOB CHECK(length(template) < 4));"));
+  const ZR_ProgramRun run = Run();
+  EXPECT_EQ(0, run.status);
+  ExpectInOrder(ZR_Pieces(run.out),
+                {"Number of images in gallery = 2", "Number of templates in Alpha = 0",
+                 "^2 successfull enrollments in .*$", "3 errors in total, see log file", "Done"});
+  const std::vector<std::string> logs = Logs(dir_ / "D");
+  ASSERT_EQ(1u, logs.size());
+  ExpectInOrder(ZR_Pieces(ZR_ReadText(dir_ / "D" / logs[0])),
+                {"AddToFRTable Failed (Alpha): Alpha AddToFRTable() Step Error: CHECK constraint "
+                 "failed: length(template) < 4",
+                 "Failed to load: /00001_fa.jpg", "Failed to store template (Alpha): /00001_fb.jpg",
+                 "Failed to store template (Alpha): /00001_fc.jpg", "3 errors in total", "Done"});
+  const std::string stamp = logs[0].substr(10, logs[0].size() - 14);
+  const std::vector<std::string> copies = {"Failed to load/00001_fa.jpg",
+                                           "Failed to store template (Alpha)/00001_fb.jpg",
+                                           "Failed to store template (Alpha)/00001_fc.jpg"};
+  EXPECT_EQ(copies, Files(dir_ / "D/FR/FailedImages" / stamp));
+}
+
 // Two people with a face each go to the two workers in one turn, so both find and fit at the
 // same moment; what they store equals a run on one worker.
 TEST_F(QuillbeckThreads, TwoWorkersFitFacesAtTheSameMoment) {

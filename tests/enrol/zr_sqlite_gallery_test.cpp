@@ -157,29 +157,40 @@ TEST(ZrSqliteGallery, StoresOneBatchInAllThreeTables) {
   EXPECT_EQ(3, gallery.GetValFromDB("SELECT COUNT(image_id) FROM images;"));
 }
 
-// A trigger refuses the inserts of one table: that operation writes nothing and fails with the
-// refusal's text; inside BeginBatch a failed images insert also takes the people rows with it.
+// A trigger refuses the inserts of one table, or skips C's row (RAISE(IGNORE) completes the
+// statement without a row and without an error, and C would take A's row id): that operation
+// writes nothing and fails with its cause; inside BeginBatch a failed images insert also takes
+// the people rows with it.
 TEST(ZrSqliteGallery, RollsBackEveryRowOfAFailedOperation) {
+  const char* const abort = "BEGIN SELECT RAISE(ABORT,'x'); END;";
   const struct {
     const char* table;
+    std::string trigger;  // after "CREATE TRIGGER refuse BEFORE INSERT ON " + table
     bool batch_unit;
     bool people, images, fr;  // expected results
     size_t people_rows, image_rows, fr_rows;
     const char* error;
   } cases[] = {
-      {"people", false, false, false, false, 0, 0, 0, "AddToPeopleTable() Step Error: x"},
-      {"images", false, true, false, false, 2, 0, 0, "AddToImagesTable() Step Error: x"},
-      {"images", true, true, false, false, 0, 0, 0, "AddToImagesTable() Step Error: x"},
-      {"Alpha", false, true, true, false, 2, 3, 0, "Alpha AddToFRTable() Step Error: x"},
-      {"Alpha", true, true, true, false, 2, 3, 0, "Alpha AddToFRTable() Step Error: x"},
+      {"people", abort, false, false, false, false, 0, 0, 0, "AddToPeopleTable() Step Error: x"},
+      {"images", abort, false, true, false, false, 2, 0, 0, "AddToImagesTable() Step Error: x"},
+      {"images", abort, true, true, false, false, 0, 0, 0, "AddToImagesTable() Step Error: x"},
+      {"Alpha", abort, false, true, true, false, 2, 3, 0, "Alpha AddToFRTable() Step Error: x"},
+      {"Alpha", abort, true, true, true, false, 2, 3, 0, "Alpha AddToFRTable() Step Error: x"},
+      {"people", "WHEN NEW.name_id = 'C' BEGIN SELECT RAISE(IGNORE); END;", false, false, false,
+       false, 0, 0, 0, "AddToPeopleTable() no row written"},
+      {"images", "WHEN NEW.name = 'C' BEGIN SELECT RAISE(IGNORE); END;", true, true, false, false,
+       0, 0, 0, "AddToImagesTable() no row written"},
+      {"Alpha", "WHEN NEW.name_i = 'C' BEGIN SELECT RAISE(IGNORE); END;", true, true, true, false,
+       2, 3, 0, "Alpha AddToFRTable() no row written"},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.trigger);
     ZR_DataFolder data;
     data.AddPlugin(ZR_TEST_PLUGIN_ALPHA, "Alpha.so");
     ZR_SQliteGallery gallery;
     ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str()));
     ASSERT_TRUE(ZR_Exec(data.Gallery(), std::string("CREATE TRIGGER refuse BEFORE INSERT ON ") +
-                                            c.table + " BEGIN SELECT RAISE(ABORT,'x'); END;"));
+                                            c.table + " " + c.trigger));
     gallery.m_error = "before";
     ZR_List<ZR_AddPersonFRT> batch = Batch();
     if (c.batch_unit) {
@@ -202,6 +213,56 @@ TEST(ZrSqliteGallery, RollsBackEveryRowOfAFailedOperation) {
     ZR_Exec(data.Gallery(), "DROP TRIGGER refuse;");
     ZR_List<ZR_AddPersonFRT> next = Batch();
     EXPECT_TRUE(gallery.AddToPeopleTable(next)) << c.table;
+  }
+}
+
+// A second run of the same people into a people table whose names are unique: ON CONFLICT
+// IGNORE writes no row, so the run fails instead of filing its images under a row id that is not
+// theirs (0 on a new connection); ON CONFLICT REPLACE writes the row, as the schema asks, and
+// takes the earlier person's images with it.
+TEST(ZrSqliteGallery, AUniqueNameThatIgnoresTheRowFailsAndOneThatReplacesItStores) {
+  const struct {
+    const char* conflict;
+    const char* person;  // the images table's person column
+    bool stored;
+    const char* error;
+    std::vector<ZR_Row> images;  // image_id, person after the second run
+  } cases[] = {
+      // Without the foreign key nothing else stops an image filed under person 0.
+      {"IGNORE",
+       "person INTEGER",
+       false,
+       "AddToPeopleTable() no row written",
+       {{Text("1"), Text("1")}, {Text("2"), Text("1")}, {Text("3"), Text("2")}}},
+      {"REPLACE",
+       "person INTEGER REFERENCES people(person_id) ON DELETE CASCADE",
+       true,
+       "",
+       {{Text("1"), Text("3")}, {Text("2"), Text("3")}, {Text("3"), Text("4")}}},
+  };
+  for (const auto& c : cases) {
+    ZR_DataFolder data;
+    const std::string tables =
+        std::string("CREATE TABLE images(image_id INTEGER PRIMARY KEY, ") + c.person +
+        ", name TEXT, jpeg BLOB, amod BLOB, thumb BLOB); CREATE TABLE people(person_id INTEGER "
+        "PRIMARY KEY, thumb_id BLOB, name_id TEXT UNIQUE ON CONFLICT " +
+        c.conflict + ");";
+    ASSERT_TRUE(ZR_Exec(data.Gallery(), tables));
+    for (int run = 0; run < 2; ++run) {
+      ZR_SQliteGallery gallery;
+      ASSERT_TRUE(gallery.OpenDB(data.Gallery().c_str())) << gallery.m_error.m_text;
+      ZR_List<ZR_AddPersonFRT> batch = Batch();
+      const bool stored = gallery.BeginBatch() && gallery.AddToPeopleTable(batch) &&
+                          gallery.AddToImagesTable(batch) && gallery.EndBatch(true);
+      if (!stored) gallery.EndBatch(false);
+      EXPECT_EQ(run == 0 || c.stored, stored) << c.conflict << run;
+      if (run == 1) {
+        EXPECT_STREQ(c.error, gallery.m_error.m_text) << c.conflict;
+      }
+    }
+    EXPECT_EQ(c.images, ZR_Query(data.Gallery(), "SELECT image_id, person FROM images;"))
+        << c.conflict;
+    EXPECT_EQ(2u, Count(data.Gallery(), "people")) << c.conflict;
   }
 }
 
@@ -343,6 +404,10 @@ TEST(ZrSqliteGallery, TablesTheInsertsCannotUseAreRefusedAtOpen) {
       {"CREATE TABLE people(person_id INTEGER PRIMARY KEY, name_id TEXT, thumb_id BLOB, "
        "age INTEGER NOT NULL);",
        "OpenDB() table people column age needs a value the inserts do not give"},
+      // A STRICT table refuses a blob in a column of another type; an ordinary one takes it.
+      {"CREATE TABLE Alpha(fr_id INTEGER PRIMARY KEY, image INTEGER, person_i INTEGER, "
+       "name_i TEXT, template TEXT) STRICT;",
+       "OpenDB() table Alpha column template does not take a BLOB\n"},
       // A good people table does not let a bad images table through.
       {std::string(ZR_PEOPLE_SQL) + "; CREATE TABLE images(image_id INT PRIMARY KEY, " +
            images_columns + ");",
@@ -355,6 +420,12 @@ TEST(ZrSqliteGallery, TablesTheInsertsCannotUseAreRefusedAtOpen) {
        "name_i TEXT, template BLOB, extra BLOB);",
        ""},
       {"CREATE TABLE images(image_id INTEGER, " + images_columns + ", PRIMARY KEY(image_id DESC));",
+       ""},
+      {"CREATE TABLE Alpha(fr_id INTEGER PRIMARY KEY, image INTEGER, person_i INTEGER, "
+       "name_i TEXT, template any) STRICT;",
+       ""},
+      {"CREATE TABLE Alpha(fr_id INTEGER PRIMARY KEY, image INTEGER, person_i INTEGER, "
+       "name_i TEXT, template TEXT);",
        ""},
   };
   for (const auto& c : cases) {
