@@ -20,6 +20,12 @@
 
 namespace {
 
+// The checks below run on glibc's own allocator only.
+#if defined(__GLIBC__) && !defined(ZR_MEMORY_SANITIZED)
+#define ZR_GLIBC_ALLOCATOR 1
+#endif
+
+#if defined(ZR_GLIBC_ALLOCATOR)
 int64_t ResidentBytes() {
   std::ifstream in("/proc/self/statm");
   int64_t size = 0, resident = -1;
@@ -50,9 +56,10 @@ int64_t FaultsToFill(size_t bytes) {
   std::free(p);
   return faults;
 }
+#endif  // ZR_GLIBC_ALLOCATOR
 
 TEST(ZrFreeMemory, FixedThresholdsReuseBlocksBelowAndReturnThoseAbove) {
-#if !defined(__GLIBC__) || defined(ZR_MEMORY_SANITIZED)
+#if !defined(ZR_GLIBC_ALLOCATOR)
   GTEST_SKIP() << "no glibc allocator to set";
 #else
   ZR_FixLargeBlockThresholds(size_t{32} << 20);
@@ -71,7 +78,7 @@ TEST(ZrFreeMemory, FixedThresholdsReuseBlocksBelowAndReturnThoseAbove) {
 }
 
 TEST(ZrFreeMemory, TrimHandsFreedPoolMemoryBack) {
-#if !defined(__GLIBC__) || defined(ZR_MEMORY_SANITIZED)
+#if !defined(ZR_GLIBC_ALLOCATOR)
   GTEST_SKIP() << "no glibc allocator to trim";
 #else
   // 64 MiB in blocks small enough to come from the pool, then one more that stays, so the pool's
@@ -96,7 +103,7 @@ TEST(ZrFreeMemory, TrimHandsFreedPoolMemoryBack) {
 // (64 MiB here); malloc_trim alone leaves it, the trim on that thread hands it back. 24 MiB stay
 // within the thread pool's first 64 MiB heap, which glibc would unmap whole once empty.
 TEST(ZrFreeMemory, TrimHandsBackTheTopOfTheCallingThreadsPool) {
-#if !defined(__GLIBC__) || defined(ZR_MEMORY_SANITIZED)
+#if !defined(ZR_GLIBC_ALLOCATOR)
   GTEST_SKIP() << "no glibc allocator to trim";
 #else
   ZR_FixLargeBlockThresholds(size_t{32} << 20);
