@@ -83,9 +83,7 @@ ZR_PixelBudget::Account& EnrollThread::Memory() {
   ZR_PixelBudget& budget = m_budget != nullptr ? *m_budget : ZR_PixelBudget::ForThisMachine();
   if (m_memory == nullptr || &m_memory->Budget() != &budget) {
     if (m_memory != nullptr) m_memory->LetGo();
-    m_memory = std::make_unique<ZR_PixelBudget::Account>(budget, [this] {
-      if (m_fitter != nullptr) ZR_ShedSearchBuffers(*m_fitter, m_detectors, SearchParams());
-    });
+    m_memory = std::make_unique<ZR_PixelBudget::Account>(budget);
   }
   return *m_memory;
 }

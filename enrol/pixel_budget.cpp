@@ -1,16 +1,11 @@
 // enrol/pixel_budget.cpp: the run's pixel budget, the workers' accounts of what they keep and the
 // letting go of it. A standard mutex and condition variable guard the counters; the platform
-// layer's events would add nothing here. Shedding and trimming run outside the lock.
+// layer's events would add nothing here. Trimming runs outside the lock.
 #include "enrol/pixel_budget.h"
 
 #include <algorithm>
-#include <utility>
 
-#include "annotation/zr_anno_model2d.h"
-#include "core/zr_string.h"
 #include "core/zr_system_probe.h"
-#include "face/zr_face_detectors.h"
-#include "face/zr_landmark_fitter.h"
 #include "image/zr_image.h"
 #include "platform/zr_free_memory.h"
 
@@ -21,19 +16,6 @@ constexpr uint64_t kLeastBytes = 256 * kMiB;
 constexpr uint64_t kMostBytes = 1024 * kMiB;
 
 }  // namespace
-
-void ZR_ShedSearchBuffers(const ZR_LandmarkFitter& fitter, ZR_FaceDetectors& detectors,
-                          const ZR_DetectionParams& params) {
-  ZR_Image blank(240, 320);
-  for (int32_t r = 0; r < blank.m_rows; ++r)
-    for (int32_t c = 0; c < blank.m_cols; ++c) blank[r][c] = ZR_Colour{128, 128, 128, 255};
-  ZR_AnnoModel2D model;
-  ZR_String error;
-  try {
-    fitter.FindAndFit(detectors, blank, params, model, error);
-  } catch (...) {  // only memory is at stake
-  }
-}
 
 ZR_PixelBudget::ZR_PixelBudget(int64_t capacity, int32_t workers)
     : m_capacity(std::max<int64_t>(capacity, 1)),
@@ -105,8 +87,7 @@ void ZR_PixelBudget::Give(int64_t pixels) {
   m_room.notify_all();
 }
 
-ZR_PixelBudget::Account::Account(ZR_PixelBudget& budget, std::function<void()> shed)
-    : m_budget(budget), m_shed(std::move(shed)) {}
+ZR_PixelBudget::Account::Account(ZR_PixelBudget& budget) : m_budget(budget) {}
 
 ZR_PixelBudget::Account::~Account() {
   if (m_kept > 0) m_budget.Give(m_kept);
@@ -115,7 +96,6 @@ ZR_PixelBudget::Account::~Account() {
 void ZR_PixelBudget::Account::LetGo() {
   m_last_held = 0;
   if (m_kept == 0) return;
-  if (m_shed) m_shed();
   ZR_TrimFreeMemory();
   m_budget.Give(m_kept);
   m_kept = 0;

@@ -9,15 +9,11 @@
 
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 
 #include "image/pixel_admission.h"
 
-class ZR_FaceDetectors;
 class ZR_Image;
-class ZR_LandmarkFitter;
-struct ZR_DetectionParams;
 
 // Bytes one picture pixel costs while a worker finds, fits and cuts the face: the RGBA picture,
 // its grey copies and the detectors' scaled copies (measured: 2.0 GB for an 11000 x 12000 JPEG).
@@ -63,32 +59,31 @@ class ZR_PixelBudget {
   //   Empty: keeps nothing, charges nothing.
   //   Kept: the largest picture (all pixels one image held) since the last LetGo; while an image
   //     is in work the worker's charge is the larger of that and what the image holds.
-  //   Letting go: shed (the worker's own callback: the detectors drop their search buffers), the
-  //     C library's free memory back to the system (ZR_TrimFreeMemory, process-wide: the other
-  //     workers' charges stay), then the charge back.
+  //   Letting go: the C library's free memory back to the system (ZR_TrimFreeMemory, process-wide:
+  //     the other workers' charges stay), then the charge back. The detectors keep nothing sized
+  //     to a picture for it to shed: the HOG search frees its feature pyramid after every search,
+  //     and the cascades' buffers only ever grow (a search of a small picture never shrank them).
   //   Threads: lives on its worker's thread.
   class Account {
    public:
-    Account(ZR_PixelBudget& budget, std::function<void()> shed);
+    explicit Account(ZR_PixelBudget& budget);
     Account(const Account&) = delete;
     Account& operator=(const Account&) = delete;
-    // Gives the charge back without shedding: what the worker kept goes with it.
+    // Gives the charge back: what the worker kept goes with it.
     ~Account();
 
     ZR_PixelBudget& Budget() const { return m_budget; }
     int64_t Kept() const { return m_kept; }
     // Lets go of what the worker keeps; nothing when it keeps nothing.
     void LetGo();
-    // Between two images: lets go when the last image held more than the fair share (a worker
-    // would otherwise go on holding a large picture's search: 0.5 GB per worker after an
-    // 11000 x 12000 picture) or when a picture waits for room. Otherwise the next image reuses
-    // the buffers this one left.
+    // Between two images: lets go when the last image held more than the fair share (the
+    // worker's pool would otherwise go on holding that picture's working memory) or when a
+    // picture waits for room. Otherwise the next image reuses the memory this one left.
     void AtImageBoundary();
 
    private:
     friend class ZR_PixelBudget;
     ZR_PixelBudget& m_budget;
-    std::function<void()> m_shed;
     int64_t m_kept = 0;
     int64_t m_last_held = 0;  // what the last image held
   };
@@ -138,12 +133,5 @@ class ZR_PixelBudget {
   uint64_t m_next_turn = 0;
   uint64_t m_serving = 0;
 };
-
-// What a worker's account sheds when it lets go: the detectors keep their buffers (scaled copies,
-// integral images, feature pyramids) sized to the last picture they searched, and a search of a
-// small blank picture with fitter and params, which finds nothing, sizes them down again. No
-// search reads what an earlier one left, so no later image's result depends on whether it ran.
-void ZR_ShedSearchBuffers(const ZR_LandmarkFitter& fitter, ZR_FaceDetectors& detectors,
-                          const ZR_DetectionParams& params);
 
 #endif  // ENROL_PIXEL_BUDGET_H

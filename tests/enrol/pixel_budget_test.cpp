@@ -138,13 +138,6 @@ TEST(PixelBudgetThreads, OnePictureIsAlwaysLetInAndPicturesGoInTheOrderTheyAsked
   EXPECT_EQ(0, budget.InFlight());
 }
 
-// An account that counts its sheds.
-struct CountingAccount {
-  int sheds = 0;
-  ZR_PixelBudget::Account account;
-  explicit CountingAccount(ZR_PixelBudget& budget) : account(budget, [this] { ++sheds; }) {}
-};
-
 // One image on an account: its pictures of the given sizes, then the image boundary.
 void Image(ZR_PixelBudget::Account& account, std::initializer_list<int64_t> pictures) {
   {
@@ -163,35 +156,32 @@ TEST(PixelBudget, TheFairShareIsTheCapacityOverTheWorkers) {
 
 // What a worker keeps stays charged after its image: the largest image since it last let go, the
 // charge while an image runs being the larger of that and the image's own. Beyond the fair share
-// it lets go after the image: shed, and the charge back.
+// it lets go after the image and gives the charge back.
 TEST(PixelBudget, WhatAWorkerKeepsStaysChargedUntilItLetsGo) {
   ZR_PixelBudget budget(100, 4);
-  CountingAccount worker(budget);
+  ZR_PixelBudget::Account worker(budget);
   const struct {
     std::initializer_list<int64_t> pictures;
-    int64_t kept, sheds;
+    int64_t kept;
   } steps[] = {
-      {{20}, 20, 0},      // kept for the next image
-      {{10}, 20, 0},      // within what is kept: nothing more charged
-      {{10, 15}, 25, 0},  // a second picture of the image adds what goes beyond the kept 20
-      {{}, 25, 0},        // an image that decoded nothing
-      {{30}, 0, 1},       // beyond the share of 25: let go
-      {{5}, 5, 1},
+      {{20}, 20},      // kept for the next image
+      {{10}, 20},      // within what is kept: nothing more charged
+      {{10, 15}, 25},  // a second picture of the image adds what goes beyond the kept 20
+      {{}, 25},        // an image that decoded nothing
+      {{30}, 0},       // beyond the share of 25: let go
+      {{5}, 5},
   };
   for (const auto& step : steps) {
-    Image(worker.account, step.pictures);
-    EXPECT_EQ(step.kept, worker.account.Kept());
+    Image(worker, step.pictures);
+    EXPECT_EQ(step.kept, worker.Kept());
     EXPECT_EQ(step.kept, budget.InFlight());
-    EXPECT_EQ(step.sheds, worker.sheds);
   }
-  worker.account.LetGo();
+  worker.LetGo();
+  EXPECT_EQ(0, worker.Kept());
   EXPECT_EQ(0, budget.InFlight());
-  EXPECT_EQ(2, worker.sheds);
-  worker.account.LetGo();  // keeps nothing: nothing to shed
-  EXPECT_EQ(2, worker.sheds);
   {
-    CountingAccount going(budget);
-    Image(going.account, {7});
+    ZR_PixelBudget::Account going(budget);
+    Image(going, {7});
     EXPECT_EQ(7, budget.InFlight());
   }
   EXPECT_EQ(0, budget.InFlight());  // a worker that goes gives its charge back
@@ -204,32 +194,30 @@ TEST(PixelBudgetThreads, AWaitingPictureMakesWorkersLetGoAtTheirNextImage) {
   for (const int64_t large : {80, 150}) {
     SCOPED_TRACE(large);
     ZR_PixelBudget budget(100, 2);
-    CountingAccount keeper(budget), asker(budget);
-    Image(keeper.account, {40});
-    Image(asker.account, {10});
+    ZR_PixelBudget::Account keeper(budget), asker(budget);
+    Image(keeper, {40});
+    Image(asker, {10});
     std::atomic<bool> in{false};
     std::thread thread([&] {
-      ZR_PixelBudget::Ticket ticket(asker.account, nullptr);
+      ZR_PixelBudget::Ticket ticket(asker, nullptr);
       ticket.Admit(large);
       in = true;
     });
     ASSERT_TRUE(EventuallyWaiting(budget, 1));
-    EXPECT_EQ(1, asker.sheds);  // let go before it waited
-    EXPECT_EQ(40, budget.InFlight());
+    EXPECT_EQ(40, budget.InFlight());  // the asker let its 10 go before it waited
     {
-      ZR_PixelBudget::Ticket ticket(keeper.account, nullptr);
+      ZR_PixelBudget::Ticket ticket(keeper, nullptr);
       ticket.Admit(30);  // within what it keeps: in at once, and nothing let go mid-image
-      EXPECT_EQ(0, keeper.sheds);
+      EXPECT_EQ(40, keeper.Kept());
     }
     EXPECT_FALSE(in);
-    keeper.account.AtImageBoundary();
-    EXPECT_EQ(1, keeper.sheds);
+    keeper.AtImageBoundary();
+    EXPECT_EQ(0, keeper.Kept());
     thread.join();
     EXPECT_TRUE(in);
-    EXPECT_EQ(0, keeper.account.Kept());
-    EXPECT_EQ(large, budget.InFlight());
-    keeper.account.AtImageBoundary();  // nobody waits: nothing more to let go
-    EXPECT_EQ(1, keeper.sheds);
+    EXPECT_EQ(large, budget.InFlight());  // now what the asker keeps
+    asker.LetGo();
+    EXPECT_EQ(0, budget.InFlight());
   }
 }
 
